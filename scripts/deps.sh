@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs whatever is missing to build and run Lumaro on Debian 12 / Ubuntu.
+#   bash scripts/deps.sh          what the program needs
+#   bash scripts/deps.sh --test   that, plus what the test suite needs
+set -euo pipefail
+
+want=(
+  cmake g++ make pkgconf
+  qt6-base-dev qt6-base-dev-tools   # Qt 6 Widgets, Test, the xcb platform plugin
+  qt6-translations-l10n             # Chinese texts for Qt's own dialogs and buttons
+  fonts-arphic-uming                # Song-style (serif) CJK font behind "宋体"
+  fonts-wqy-microhei                # sans CJK font, the next fallback
+)
+if [[ "${1:-}" == --test ]]; then
+  want+=(
+    xvfb xauth xdotool x11-utils    # end-to-end tests drive the real window
+    imagemagick                     # independent screenshots to compare captures with
+    clang                           # the libFuzzer target
+  )
+fi
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
+
+missing=()
+for p in "${want[@]}"; do installed "$p" || missing+=("$p"); done
+
+# libFuzzer's runtime lives in its own package on Debian 12 (libclang-rt-14-dev).
+if [[ "${1:-}" == --test ]] && ! installed libclang-rt-14-dev && ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  missing+=(libclang-rt-14-dev)
+fi
+
+((${#missing[@]})) || exit 0
+
+sudo=
+if [[ $(id -u) -ne 0 ]]; then sudo=sudo; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

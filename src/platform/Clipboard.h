@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QImage>
+
+class Clipboard
+{
+public:
+    virtual ~Clipboard() = default;
+    // The picture on the clipboard, whatever its format; null when none.
+    virtual QImage image() const = 0;
+};

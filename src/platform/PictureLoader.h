@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+// A picture as the display holds it: the decoded pixels, the picture's own
+// size, and a way to decode it again at another size. A big photo is decoded
+// only as large as the display needs; when the display grows, `decode` brings
+// a sharper copy.
+struct Picture
+{
+    QImage image;
+    QSize naturalSize;
+    std::function<QImage(QSize)> decode;
+
+    bool isNull() const { return image.isNull(); }
+};
+
+struct LoadResult
+{
+    Picture picture;
+    QString error; // set when picture is null: why the file could not be read
+};
+
+class PictureLoader
+{
+public:
+    virtual ~PictureLoader() = default;
+    // Reads the picture file at `path`, decoding it no larger than needed to
+    // fill `displaySize` device pixels.
+    virtual LoadResult load(const QString &path, QSize displaySize) = 0;
+};

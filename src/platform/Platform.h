@@ -1,0 +1,22 @@
+#pragma once
+
+class CommonDialog;
+class PictureLoader;
+class PictureWriter;
+class Clipboard;
+class MessageBox;
+class WebOpener;
+class CaptureLibrary;
+
+// Everything the window's handlers need from outside. main() passes the Qt
+// implementations; tests pass fakes.
+struct Platform
+{
+    CommonDialog &dialog;
+    PictureLoader &loader;
+    PictureWriter &writer;
+    Clipboard &clipboard;
+    MessageBox &messageBox;
+    WebOpener &web;
+    CaptureLibrary &capture;
+};

@@ -1,0 +1,39 @@
+#include "platform/QtCaptureLibrary.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+QtCaptureLibrary::QtCaptureLibrary(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+CaptureResult QtCaptureLibrary::CameraSubArea()
+{
+    if (!m_subArea) {
+        const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
+        // "CameraDll" becomes CameraDll.dll or libCameraDll.so as the system names it.
+        m_library.setFileName(QDir(folder).filePath(u"CameraDll"_s));
+        if (!m_library.load())
+            return { CaptureStatus::Failed,
+                     u"无法加载截图组件：%1"_s.arg(m_library.errorString()) };
+        m_subArea = reinterpret_cast<SubAreaFn>(m_library.resolve("CameraSubArea"));
+        m_lastError = reinterpret_cast<LastErrorFn>(m_library.resolve("CameraLastError"));
+        if (!m_subArea)
+            return { CaptureStatus::Failed, u"截图组件已损坏：缺少 CameraSubArea。"_s };
+    }
+    switch (m_subArea()) {
+    case 1:
+        return { CaptureStatus::Accepted, {} };
+    case 0:
+        return { CaptureStatus::Cancelled, {} };
+    default: {
+        QString why = m_lastError ? QString::fromUtf8(m_lastError()) : QString();
+        if (why.isEmpty())
+            why = u"截图失败。"_s;
+        return { CaptureStatus::Failed, why };
+    }
+    }
+}

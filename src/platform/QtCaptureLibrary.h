@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/CaptureLibrary.h"
+
+#include <QLibrary>
+
+// Loads the capture library from the program's own folder on first use and
+// keeps it loaded for the rest of the run.
+class QtCaptureLibrary final : public CaptureLibrary
+{
+public:
+    explicit QtCaptureLibrary(QString folder = {});
+    CaptureResult CameraSubArea() override;
+
+private:
+    using SubAreaFn = int (*)();
+    using LastErrorFn = const char *(*)();
+
+    QString m_folder;
+    QLibrary m_library;
+    SubAreaFn m_subArea = nullptr;
+    LastErrorFn m_lastError = nullptr;
+};

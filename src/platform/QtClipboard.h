@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+
+class QtClipboard final : public Clipboard
+{
+public:
+    QImage image() const override;
+};

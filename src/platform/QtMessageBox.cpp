@@ -1,0 +1,27 @@
+#include "platform/QtMessageBox.h"
+
+#include <QMessageBox>
+
+MsgAnswer QtMessageBox::show(const QString &prompt, MsgButtons buttons, MsgIcon icon,
+                             const QString &title)
+{
+    QMessageBox::Icon qicon = QMessageBox::Information;
+    if (icon == MsgIcon::Warning)
+        qicon = QMessageBox::Warning;
+    else if (icon == MsgIcon::Critical)
+        qicon = QMessageBox::Critical;
+    QMessageBox box(qicon, title, prompt,
+                    buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                 : QMessageBox::Ok,
+                    m_parent);
+    box.setTextFormat(Qt::PlainText);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    default:
+        // Closing a Yes/No box by its close button or Esc means No.
+        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    }
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/PictureWriter.h"
+
+// Writes through QSaveFile: the file at the path is either the old one or the
+// complete new one, never a half-written mix.
+class QtPictureWriter final : public PictureWriter
+{
+public:
+    bool write(const QImage &image, const QString &path, QString *error) override;
+};
+
+// The format a file name asks for: "JPEG", "PNG" or, for any other name, "BMP".
+QByteArray pictureFormatForName(const QString &path);

@@ -1,0 +1,8 @@
+#include "platform/QtWebOpener.h"
+
+#include <QDesktopServices>
+
+bool QtWebOpener::open(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}

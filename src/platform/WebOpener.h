@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QUrl>
+
+class WebOpener
+{
+public:
+    virtual ~WebOpener() = default;
+    // Hands `url` to the user's browser without waiting for it; false when no
+    // browser could be started.
+    virtual bool open(const QUrl &url) = 0;
+};

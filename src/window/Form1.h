@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QFrame;
+class Label;
+class ImageBox;
+class PictureBox;
+class CommonDialog;
+
+// The program's one window. It owns its controls, named as the window
+// definition names them, and its event handlers are its member functions:
+// each handler is defined in the folder of the subsystem it belongs to.
+// Geometry is in twips wherever a handler reads or writes it (window/units.h).
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Form1(const Platform &platform, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Puts the window in the middle of the screen it will appear on.
+    void centreOnScreen();
+
+    // The 100 % reference size of the picture display, in twips.
+    qint32 BaseWidth = 0;
+    qint32 BaseHeight = 0;
+
+    // ---- Controls on the window (front to back)
+    QGroupBox *FramePicture;
+    QPushButton *Command7, *Command6, *Command5, *Command4;
+    QGroupBox *FrameWord;
+    QPushButton *Command2, *Command12, *Command11, *Command10;
+    QLineEdit *Text3;
+    QPushButton *Command9, *Command8;
+    QCheckBox *Check1;
+    QLineEdit *LabelText;
+    QPushButton *Command1;
+    Label *Label6;
+    QFrame *Line1;
+    QTimer *Timer1;
+    QGroupBox *FrameImage;
+    QPushButton *Command3;
+    QLineEdit *Text2, *Text1;
+    Label *Label5, *Label4, *Label3, *Label2, *LabelHeight, *LabelWidth;
+    CommonDialog &Dialog;
+    PictureBox *Picture1;
+    Label *Label1, *Labelshow;
+    ImageBox *Imageshow;
+
+    // ---- Menus
+    QMenu *wenjian;
+    QAction *FileOpen;
+    QMenu *FormShow;
+    QAction *FormFont, *FormImage, *FormWord, *FormPicture;
+    QMenu *Help;
+    QAction *Speak, *web;
+
+    // ---- Window: start-up and the size read-out (window/startup.cpp)
+    void Form_Load();
+    void Timer1_Timer();
+
+    // ---- Picture: open, scale, capture, save, reset (picture/)
+    void FileOpen_Click();
+    void Command4_Click();
+    void Command3_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+
+    // ---- Caption: text, style, placement (caption/)
+    void Command1_Click();
+    void Command2_Click();
+    void Command8_Click();
+    void Command9_Click();
+    void Command10_Click();
+    void Command11_Click();
+    void Command12_Click();
+    void Check1_Click();
+    void Imageshow_MouseDown(short Button, short Shift, float X, float Y);
+
+    // ---- Panels and help (help/)
+    void FormFont_Click();
+    void FormImage_Click();
+    void FormWord_Click();
+    void FormPicture_Click();
+    void Speak_Click();
+    void web_Click();
+
+private:
+    void buildDefinition();   // window/definition.cpp
+    void bindEvents();        // window/bindings.cpp
+
+    Platform m_platform;
+};

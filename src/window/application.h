@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+
+class QApplication;
+class Form1;
+
+namespace lumaro {
+
+// Process-wide settings that must be made before QApplication exists.
+void prepareEnvironment();
+
+// Chinese for Qt's own dialogs and buttons, the program's name and icon.
+void prepareApplication(QApplication &app);
+
+// Builds the window with the real platform, shows it centred and runs the
+// event loop. `shown` (for measurements) is called right after show().
+int run(int argc, char **argv, const std::function<void(Form1 &)> &shown = {});
+
+} // namespace lumaro

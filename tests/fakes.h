@@ -1,0 +1,154 @@
+#pragma once
+
+// Hand-written stand-ins for the platform: each records what it was asked and
+// answers what the test scripted.
+
+#include "platform/CaptureLibrary.h"
+#include "platform/Clipboard.h"
+#include "platform/CommonDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/PictureLoader.h"
+#include "platform/PictureWriter.h"
+#include "platform/WebOpener.h"
+#include "window/Form1.h"
+
+#include <QApplication>
+#include <QMap>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct FakeDialog : CommonDialog
+{
+    QString nextFileName;                  // what the next open/save dialog returns ("" = cancelled)
+    std::optional<std::uint32_t> nextColor; // nullopt = cancelled
+    QStringList calls;
+
+    void ShowOpen() override { calls << QStringLiteral("open"); m_fileName = nextFileName; }
+    void ShowSave() override { calls << QStringLiteral("save"); m_fileName = nextFileName; }
+    void ShowColor() override
+    {
+        calls << QStringLiteral("color");
+        if (nextColor)
+            m_color = *nextColor;
+    }
+};
+
+struct FakeLoader : PictureLoader
+{
+    QMap<QString, QImage> files; // path -> picture; any other path fails
+    QStringList loaded;
+    QSize lastDisplaySize;
+
+    LoadResult load(const QString &path, QSize displaySize) override
+    {
+        loaded << path;
+        lastDisplaySize = displaySize;
+        LoadResult r;
+        if (files.contains(path))
+            r.picture = { files.value(path), files.value(path).size(), {} };
+        else
+            r.error = QStringLiteral("not a picture");
+        return r;
+    }
+};
+
+struct FakeWriter : PictureWriter
+{
+    bool succeed = true;
+    QList<std::pair<QString, QImage>> written;
+
+    bool write(const QImage &image, const QString &path, QString *error) override
+    {
+        if (!succeed) {
+            *error = QStringLiteral("disk full");
+            return false;
+        }
+        written.append({ path, image });
+        return true;
+    }
+};
+
+struct FakeClipboard : Clipboard
+{
+    QImage picture;
+    QImage image() const override { return picture; }
+};
+
+struct FakeMessageBox : MessageBox
+{
+    struct Shown
+    {
+        QString prompt;
+        MsgButtons buttons;
+        MsgIcon icon;
+        QString title;
+    };
+    QList<Shown> shown;
+    MsgAnswer answer = MsgAnswer::Ok;
+
+    MsgAnswer show(const QString &prompt, MsgButtons buttons, MsgIcon icon, const QString &title) override
+    {
+        shown.append({ prompt, buttons, icon, title });
+        return answer;
+    }
+};
+
+struct FakeWeb : WebOpener
+{
+    bool succeed = true;
+    QList<QUrl> opened;
+    bool open(const QUrl &url) override
+    {
+        opened << url;
+        return succeed;
+    }
+};
+
+struct FakeCapture : CaptureLibrary
+{
+    CaptureResult next{ CaptureStatus::Accepted, {} };
+    std::function<void()> during; // runs while the "selector" is up
+    int calls = 0;
+    CaptureResult CameraSubArea() override
+    {
+        ++calls;
+        if (during)
+            during();
+        return next;
+    }
+};
+
+struct Fakes
+{
+    FakeDialog dialog;
+    FakeLoader loader;
+    FakeWriter writer;
+    FakeClipboard clipboard;
+    FakeMessageBox messageBox;
+    FakeWeb web;
+    FakeCapture capture;
+
+    Platform refs() { return { dialog, loader, writer, clipboard, messageBox, web, capture }; }
+};
+
+// A window built on fakes, as each test needs it fresh.
+struct Fixture
+{
+    Fakes fakes;
+    std::unique_ptr<Form1> form{ new Form1(fakes.refs()) };
+    Form1 *operator->() { return form.get(); }
+};
+
+// The window is laid out at 96 dpi; tests measure at that density too.
+#define LUMARO_TEST_MAIN(TestClass)                              \
+    int main(int argc, char **argv)                              \
+    {                                                            \
+        QApplication::setAttribute(Qt::AA_Use96Dpi);             \
+        QApplication app(argc, argv);                            \
+        TestClass tc;                                            \
+        return QTest::qExec(&tc, argc, argv);                    \
+    }
