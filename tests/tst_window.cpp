@@ -6,6 +6,7 @@
 #include "window/controls.h"
 #include "window/units.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
@@ -52,6 +53,7 @@ private slots:
     void defaultPictureIsABaselineJfif();
     void iconHasTwoSixteenColourImages();
     void defaultPictureIsStretchedTo200x192();
+    void everyControlCanBeReadFromOutside();
 };
 
 struct Geometry
@@ -459,6 +461,40 @@ void TestWindow::defaultPictureIsStretchedTo200x192()
                                std::abs(qBlue(a) - qBlue(e)) });
         }
     QVERIFY2(worst <= 12, qPrintable(u"largest channel difference %1"_s.arg(worst)));
+}
+
+void TestWindow::everyControlCanBeReadFromOutside()
+{
+    Fixture f;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    const QStringList names = { u"FramePicture"_s, u"Command7"_s, u"Command6"_s, u"Command5"_s, u"Command4"_s,
+                                u"FrameWord"_s, u"Command2"_s, u"Command12"_s, u"Command11"_s, u"Command10"_s,
+                                u"Text3"_s, u"Command9"_s, u"Command8"_s, u"Check1"_s, u"LabelText"_s,
+                                u"Command1"_s, u"Label6"_s, u"Line1"_s, u"FrameImage"_s, u"Command3"_s,
+                                u"Text2"_s, u"Text1"_s, u"Label5"_s, u"Label4"_s, u"Label3"_s, u"Label2"_s,
+                                u"LabelHeight"_s, u"LabelWidth"_s, u"Picture1"_s, u"Label1"_s,
+                                u"Labelshow"_s, u"Imageshow"_s };
+    for (const QString &name : names) {
+        auto *w = f->findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+        QVERIFY2(a && a->isValid(), qPrintable(name));
+        if (auto *label = qobject_cast<Label *>(w)) {
+            QCOMPARE(a->role(), QAccessible::StaticText);
+            QCOMPARE(a->text(QAccessible::Name), label->text());
+            if (label->isVisible())
+                QCOMPARE(a->rect(), QRect(label->mapToGlobal(QPoint(0, 0)), label->size()));
+        }
+        if (auto *b = qobject_cast<QPushButton *>(w)) {
+            QCOMPARE(a->role(), QAccessible::Button);
+            QCOMPARE(a->text(QAccessible::Name), b->text());
+            QCOMPARE(bool(a->state().disabled), !b->isEnabled());
+        }
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(f->Text1)->text(QAccessible::Value), u"100"_s);
+    QVERIFY(QAccessible::queryAccessibleInterface(f->Check1)->state().checkable);
+    QCOMPARE(f->findChild<QObject *>(u"Timer1"_s), f->Timer1);
 }
 
 LUMARO_TEST_MAIN(TestWindow)

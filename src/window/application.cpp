@@ -42,6 +42,8 @@ int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
     platform.setParentWidget(&form);
     form.centreOnScreen();
     form.show();
+    // Focus in the first text box from the start, window manager or not.
+    form.activateWindow();
     if (shown)
         shown(form);
     return app.exec();

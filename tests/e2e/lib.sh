@@ -54,3 +54,9 @@ geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
                           /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
 }
+
+# pixel X Y: prints the root window's colour at X,Y as "r,g,b".
+pixel() {
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+    sed -nE 's/.*srgba?\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/p'
+}

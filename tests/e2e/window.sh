@@ -18,4 +18,20 @@ menu=$((h - 495))
 [[ $x -eq $(((1280 - 565) / 2)) ]] || fail "not centred horizontally: x=$x"
 [[ $y -eq $(((1024 - h) / 2)) ]] || fail "not centred vertically: y=$y"
 
-echo "1 passed, 0 failed"
+# As a person would: the focus starts in the width box, so typing replaces its
+# "100" with 50; two Tabs reach "修改" and Space presses it. The right half of
+# the picture then gives way to the window's background.
+cx=$x; cy=$((y + menu))                    # client area's corner on the screen
+px=$((cx + 240 + 180)); py=$((cy + 8 + 60)) # a point in the picture's right half
+bg=$(pixel $((cx + 560)) $((cy + 490)))
+before=$(pixel $px $py)
+[[ "$before" != "$bg" ]] || fail "the picture is not shown at ($px,$py)"
+xdotool key --window "$win" BackSpace BackSpace BackSpace
+xdotool type --window "$win" 50
+xdotool key --window "$win" Tab Tab space
+sleep 0.5
+after=$(pixel $px $py)
+[[ "$after" == "$bg" ]] || fail "after 50 % the right half still shows $after (background $bg)"
+kill -0 "$APP_PID" || fail "the program ended"
+
+echo "2 passed, 0 failed"
