@@ -60,6 +60,9 @@ public:
     void setPicture(Picture picture);
     const Picture &picture() const { return m_picture; }
 
+    // Device pixels held by the stretched-picture cache (for tests and measurements).
+    QSize cacheSize() const { return m_cache.size(); }
+
 signals:
     // Button and Shift as 1/2/4 bit sets, X and Y in twips from the top-left corner.
     void mouseDown(short button, short shift, float x, float y);
