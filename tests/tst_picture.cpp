@@ -6,6 +6,8 @@
 #include "window/units.h"
 
 #include <QLineEdit>
+#include <QMutex>
+#include <QThread>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -56,6 +58,7 @@ private slots:
     void percentagesReferToTheReferenceNotTheCurrentSize();
     void unshowableResultLeavesOnlyThatDimension();
     void repaintAfterScalingCachesOnlyWhatIsVisible();
+    void scaledUpDisplayGetsASharperDecodeInTheBackground();
 
     // Opening
     void cancelledOpenChangesNothing();
@@ -156,6 +159,35 @@ void TestPicture::repaintAfterScalingCachesOnlyWhatIsVisible()
     QVERIFY2(cache.width() <= 565 - 240 && cache.height() <= 495 - 8,
              qPrintable(u"cache %1 x %2"_s.arg(cache.width()).arg(cache.height())));
     QVERIFY(!cache.isEmpty());
+}
+
+void TestPicture::scaledUpDisplayGetsASharperDecodeInTheBackground()
+{
+    Fixture f;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QList<QSize> asked;
+    QThread *decodedOn = nullptr;
+    QMutex mutex;
+    Picture big{ solid(375, 250, Qt::blue), QSize(6000, 4000), [&](QSize wanted) {
+                    QMutexLocker lock(&mutex);
+                    asked << wanted;
+                    decodedOn = QThread::currentThread();
+                    return solid(3000, 2000, Qt::blue);
+                } };
+    f->Imageshow->setPicture(big);
+    f->repaint();
+    QVERIFY(asked.isEmpty()); // 375 x 250 covers 200 x 192
+
+    f->Text1->setText(u"999"_s);
+    f->Text2->setText(u"999"_s);
+    f->Command3_Click();
+    f->repaint(); // paints the small copy stretched right away
+    QCOMPARE(f->Imageshow->picture().image.size(), QSize(375, 250));
+    QTRY_COMPARE(f->Imageshow->picture().image.size(), QSize(3000, 2000));
+    QMutexLocker lock(&mutex);
+    QCOMPARE(asked, QList<QSize>{ QSize(1998, 1918) });
+    QVERIFY(decodedOn != QThread::currentThread());
 }
 
 void TestPicture::cancelledOpenChangesNothing()

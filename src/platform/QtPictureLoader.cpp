@@ -26,11 +26,16 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 
 namespace {
 
-QImage decodeAt(const QString &path, QSize wanted, QString *error)
+QImage decodeAt(const QString &path, QSize wanted, QString *error, QSize *naturalSize = nullptr)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize natural = reader.size();
+    if (naturalSize) {
+        *naturalSize = natural;
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            naturalSize->transpose();
+    }
     if (natural.isValid() && wanted.isValid()) {
         const QSize target = reducedDecodeSize(natural, wanted);
         if (target != natural)
@@ -65,14 +70,12 @@ QImage decodeAt(const QString &path, QSize wanted, QString *error)
 LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
 {
     LoadResult result;
-    result.picture.image = decodeAt(path, displaySize, &result.error);
+    QSize natural;
+    result.picture.image = decodeAt(path, displaySize, &result.error, &natural);
     if (result.picture.image.isNull())
         return result;
-    QImageReader header(path);
-    header.setAutoTransform(true);
-    result.picture.naturalSize = header.size().isValid() ? header.size() : result.picture.image.size();
-    if (header.transformation() & QImageIOHandler::TransformationRotate90)
-        result.picture.naturalSize.transpose();
-    result.picture.decode = [path](QSize wanted) { return decodeAt(path, wanted, nullptr); };
+    result.picture.naturalSize = natural.isValid() ? natural : result.picture.image.size();
+    if (result.picture.image.size() != result.picture.naturalSize)
+        result.picture.decode = [path](QSize wanted) { return decodeAt(path, wanted, nullptr); };
     return result;
 }

@@ -10,5 +10,10 @@ public:
     bool write(const QImage &image, const QString &path, QString *error) override;
 };
 
+class QIODevice;
+
+// A 32-bit Windows bitmap of `image`.
+bool writeBmp(QIODevice &device, const QImage &image);
+
 // The format a file name asks for: "JPEG", "PNG" or, for any other name, "BMP".
 QByteArray pictureFormatForName(const QString &path);

@@ -2,10 +2,13 @@
 
 #include "window/units.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QThreadPool>
 
 #include <cmath>
 
@@ -93,6 +96,8 @@ ImageBox::ImageBox(QWidget *parent)
 void ImageBox::setPicture(Picture picture)
 {
     m_picture = std::move(picture);
+    ++m_generation;
+    m_decodingFor = QSize();
     m_cache = QImage();
     m_cacheFor = QSize();
     update();
@@ -101,16 +106,40 @@ void ImageBox::setPicture(Picture picture)
 void ImageBox::sharpenIfNeeded(QSize devicePixels)
 {
     // A picture decoded smaller than its natural size is decoded again once
-    // the display grows past it.
+    // the display grows past it, in the background: until it arrives the
+    // display shows the smaller copy stretched, and never waits for the file.
     const QSize have = m_picture.image.size();
     if (!m_picture.decode || have == m_picture.naturalSize)
         return;
-    if (have.width() >= std::min(devicePixels.width(), m_picture.naturalSize.width())
-        && have.height() >= std::min(devicePixels.height(), m_picture.naturalSize.height()))
+    const QSize need = devicePixels.boundedTo(m_picture.naturalSize);
+    if (have.width() >= need.width() && have.height() >= need.height())
         return;
-    QImage sharper = m_picture.decode(devicePixels);
-    if (!sharper.isNull() && sharper.width() >= have.width() && sharper.height() >= have.height())
-        m_picture.image = std::move(sharper);
+    if (m_decodingFor.isValid() && m_decodingFor.width() >= need.width() && m_decodingFor.height() >= need.height())
+        return;
+    m_decodingFor = devicePixels;
+    const int generation = m_generation;
+    QPointer<ImageBox> self(this);
+    QThreadPool::globalInstance()->start([decode = m_picture.decode, devicePixels, generation, self] {
+        QImage sharper = decode(devicePixels);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, generation, sharper = std::move(sharper)]() mutable {
+                if (self && self->m_generation == generation)
+                    self->takeSharper(std::move(sharper));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ImageBox::takeSharper(QImage image)
+{
+    m_decodingFor = QSize();
+    const QSize have = m_picture.image.size();
+    if (image.isNull() || image.width() < have.width() || image.height() < have.height())
+        return;
+    m_picture.image = std::move(image);
+    m_cacheFor = QSize();
+    update();
 }
 
 void ImageBox::paintEvent(QPaintEvent *event)

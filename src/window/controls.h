@@ -73,8 +73,13 @@ protected:
 
 private:
     void sharpenIfNeeded(QSize devicePixels);
+    void takeSharper(QImage image);
 
     Picture m_picture;
+    // A sharper decode runs off the GUI thread; its result is taken only if
+    // the picture is still the one it was asked for.
+    int m_generation = 0;
+    QSize m_decodingFor;
     // The part of the stretched picture last painted, for repaints at the same size.
     QImage m_cache;
     QRect m_cacheRect;

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs every measurement under a private Xvfb at 1920x1080 and prints medians.
+#   bash bench/run.sh [RUNS]      (build first: bash scripts/build.sh)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/tests/e2e/lib.sh"
+bin=$root/build/bin
+start_display 1920x1080
+export XDG_RUNTIME_DIR=$E2E_TMP
+runs=${1:-21}
+echo "== start-up (start to first paint)"
+"$bin/bench_startup_runner" "$runs" -- lumaro "$bin/bench_firstpaint" -- bare "$bin/bench_firstpaint" bare \
+  -- text "$bin/bench_firstpaint" text
+echo "== picture"
+"$bin/bench_picture" all "$runs"
