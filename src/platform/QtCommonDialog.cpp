@@ -28,37 +28,32 @@ QStringList nameFiltersFromFilterText(const QString &filter)
 
 namespace {
 
-void prepare(QFileDialog &dialog, const CommonDialog &settings)
+// Runs an open or save dialog with the stored settings; the chosen path, or
+// an empty one when cancelled, so that no earlier name is ever left behind.
+QString chooseFile(QWidget *parent, const CommonDialog &settings, QFileDialog::AcceptMode mode)
 {
+    QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setWindowTitle(settings.DialogTitle);
     dialog.setNameFilters(nameFiltersFromFilterText(settings.Filter));
     dialog.setDefaultSuffix(settings.DefaultExt);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        return dialog.selectedFiles().constFirst();
+    return {};
 }
 
 } // namespace
 
 void QtCommonDialog::ShowOpen()
 {
-    QFileDialog dialog(m_parent);
-    prepare(dialog, *this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    // A cancelled dialog must never leave an earlier name behind.
-    m_fileName.clear();
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        m_fileName = dialog.selectedFiles().constFirst();
+    m_fileName = chooseFile(m_parent, *this, QFileDialog::AcceptOpen);
 }
 
 void QtCommonDialog::ShowSave()
 {
-    QFileDialog dialog(m_parent);
-    prepare(dialog, *this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    m_fileName.clear();
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        m_fileName = dialog.selectedFiles().constFirst();
+    m_fileName = chooseFile(m_parent, *this, QFileDialog::AcceptSave);
 }
 
 void QtCommonDialog::ShowColor()

@@ -191,28 +191,26 @@ void Form1::buildDefinition()
         w->lower();
 
     // ---- Menu bar
-    wenjian = menuBar()->addMenu(u"文件(&F)"_s);
-    wenjian->setObjectName(u"wenjian"_s);
-    FileOpen = wenjian->addAction(u"打开"_s);
-    FileOpen->setObjectName(u"FileOpen"_s);
-
-    FormShow = menuBar()->addMenu(u"窗口(&W)"_s);
-    FormShow->setObjectName(u"FormShow"_s);
-    FormFont = FormShow->addAction(u"字体窗口"_s);
-    FormFont->setObjectName(u"FormFont"_s);
-    FormImage = FormShow->addAction(u"图像窗口"_s);
-    FormImage->setObjectName(u"FormImage"_s);
-    FormWord = FormShow->addAction(u"文字窗口"_s);
-    FormWord->setObjectName(u"FormWord"_s);
-    FormPicture = FormShow->addAction(u"图片窗口"_s);
-    FormPicture->setObjectName(u"FormPicture"_s);
-
-    Help = menuBar()->addMenu(u"帮助(&H)"_s);
-    Help->setObjectName(u"Help"_s);
-    Speak = Help->addAction(u"说明"_s);
-    Speak->setObjectName(u"Speak"_s);
-    web = Help->addAction(u"网站"_s);
-    web->setObjectName(u"web"_s);
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [](QMenu *m, const char *name, const QString &caption) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    wenjian = menu("wenjian", u"文件(&F)"_s);
+    FileOpen = item(wenjian, "FileOpen", u"打开"_s);
+    FormShow = menu("FormShow", u"窗口(&W)"_s);
+    FormFont = item(FormShow, "FormFont", u"字体窗口"_s);
+    FormImage = item(FormShow, "FormImage", u"图像窗口"_s);
+    FormWord = item(FormShow, "FormWord", u"文字窗口"_s);
+    FormPicture = item(FormShow, "FormPicture", u"图片窗口"_s);
+    Help = menu("Help", u"帮助(&H)"_s);
+    Speak = item(Help, "Speak", u"说明"_s);
+    web = item(Help, "web", u"网站"_s);
 
     // ---- Tab order; hidden and disabled controls are passed over by Qt itself.
     const QWidget *order[] = { Text1, Text2, Command3, Command1, LabelText, Command4, Picture1, Command5,

@@ -61,33 +61,21 @@ float top(const QWidget *w) { return stored(w).t; }
 float width(const QWidget *w) { return stored(w).w; }
 float height(const QWidget *w) { return stored(w).h; }
 
-void setLeft(QWidget *w, float value)
+namespace {
+
+void setOne(QWidget *w, float Twips::*field, float value)
 {
     Twips t = stored(w);
-    t.l = value;
+    t.*field = value;
     apply(w, t);
 }
 
-void setTop(QWidget *w, float value)
-{
-    Twips t = stored(w);
-    t.t = value;
-    apply(w, t);
-}
+} // namespace
 
-void setWidth(QWidget *w, float value)
-{
-    Twips t = stored(w);
-    t.w = value;
-    apply(w, t);
-}
-
-void setHeight(QWidget *w, float value)
-{
-    Twips t = stored(w);
-    t.h = value;
-    apply(w, t);
-}
+void setLeft(QWidget *w, float value) { setOne(w, &Twips::l, value); }
+void setTop(QWidget *w, float value) { setOne(w, &Twips::t, value); }
+void setWidth(QWidget *w, float value) { setOne(w, &Twips::w, value); }
+void setHeight(QWidget *w, float value) { setOne(w, &Twips::h, value); }
 
 void setGeometry(QWidget *w, float l, float t, float wd, float ht)
 {
