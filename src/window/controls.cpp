@@ -225,19 +225,24 @@ PictureBox::PictureBox(QWidget *parent)
 void PictureBox::setAutoSize(bool on)
 {
     m_autoSize = on;
-    if (on && !m_image.isNull())
-        resize(m_image.deviceIndependentSize().toSize() + QSize(2 * frameWidth(), 2 * frameWidth()));
+    fitToPicture();
 }
 
 void PictureBox::setPicture(const QImage &image)
 {
     m_image = image;
-    if (m_autoSize && !m_image.isNull()) {
-        const QSize s = m_image.deviceIndependentSize().toSize() + QSize(2 * frameWidth(), 2 * frameWidth());
-        twips::setWidth(this, float(twips::fromPixels(s.width())));
-        twips::setHeight(this, float(twips::fromPixels(s.height())));
-    }
+    fitToPicture();
     update();
+}
+
+void PictureBox::fitToPicture()
+{
+    // The picture's size plus the border, from the box's unchanged corner.
+    if (!m_autoSize || m_image.isNull())
+        return;
+    const QSize s = m_image.deviceIndependentSize().toSize() + QSize(2 * frameWidth(), 2 * frameWidth());
+    twips::setWidth(this, float(twips::fromPixels(s.width())));
+    twips::setHeight(this, float(twips::fromPixels(s.height())));
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)

@@ -102,6 +102,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void fitToPicture();
+
     QImage m_image;
     bool m_autoSize = false;
 };

@@ -27,7 +27,6 @@ SelectionOverlay::SelectionOverlay(const QPixmap &frozen, const QRect &geometry)
 {
     setObjectName(u"SelectionOverlay"_s);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
     setFocusPolicy(Qt::StrongFocus);

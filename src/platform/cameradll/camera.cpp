@@ -57,24 +57,33 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
 
     QEventLoop loop;
     SelectionOverlay *done = nullptr;
+    // Keys belong to the selector until it is done: to the screen where the
+    // user last started a selection, the first screen before that.
+    SelectionOverlay *keys = overlays.front().get();
+    auto takeKeys = [&keys](SelectionOverlay *o) {
+        keys->releaseKeyboard();
+        keys = o;
+        o->activateWindow();
+        o->setFocus();
+        o->grabKeyboard();
+    };
     for (auto &o : overlays) {
         QObject::connect(o.get(), &SelectionOverlay::finished, &loop, [&](SelectionOverlay *which) {
             done = which;
             loop.quit();
         });
-        for (auto &other : overlays)
-            if (other != o)
-                QObject::connect(o.get(), &SelectionOverlay::selectionStarted, other.get(),
-                                 &SelectionOverlay::clearSelection);
+        QObject::connect(o.get(), &SelectionOverlay::selectionStarted, &loop, [&](SelectionOverlay *which) {
+            for (auto &other : overlays)
+                if (other.get() != which)
+                    other->clearSelection();
+            if (which != keys)
+                takeKeys(which);
+        });
         o->show();
     }
-    // Keys and the pointer belong to the selector until it is done.
-    SelectionOverlay *first = overlays.front().get();
-    first->activateWindow();
-    first->setFocus();
-    first->grabKeyboard();
+    takeKeys(keys);
     loop.exec();
-    first->releaseKeyboard();
+    keys->releaseKeyboard();
     for (auto &o : overlays)
         o->hide();
 
