@@ -15,6 +15,7 @@ if [[ "${1:-}" == --test ]]; then
   want+=(
     xvfb xauth xdotool x11-utils    # end-to-end tests drive the real window
     imagemagick                     # independent screenshots to compare captures with
+    dbus dbus-x11 at-spi2-core python3-pyatspi   # reading the window over AT-SPI
     clang                           # the libFuzzer target
   )
 fi

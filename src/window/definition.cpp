@@ -141,6 +141,11 @@ void Form1::buildDefinition()
     Text2->setMaxLength(3);
     Text1 = textBox(FrameImage, "Text1", u"100"_s, 480, 1320, 495, 270);
     Text1->setMaxLength(3);
+    // Read out by screen readers instead of the panel's title.
+    Text1->setAccessibleName(u"宽度百分比"_s);
+    Text2->setAccessibleName(u"高度百分比"_s);
+    Text3->setAccessibleName(u"字号"_s);
+    LabelText->setAccessibleName(u"文字内容"_s);
     Label5 = label(FrameImage, "Label5", u"%"_s, 1080, 1800, 90, 180);
     Label4 = label(FrameImage, "Label4", u"高:"_s, 120, 1800, 270, 180);
     Label3 = label(FrameImage, "Label3", u"%"_s, 1080, 1320, 90, 180);
