@@ -2,6 +2,8 @@
 
 #include "platform/CommonDialog.h"
 
+#include <QStringList>
+
 class QWidget;
 
 // Qt's own file and colour dialogs (not the desktop's native ones), so that
