@@ -11,6 +11,8 @@
 
 void Form1::bindEvents()
 {
+    // Load has no signal: Form1's constructor calls Form_Load once, right
+    // after this, when every control exists and before the window is shown.
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
     connect(FileOpen, &QAction::triggered, this, &Form1::FileOpen_Click);
