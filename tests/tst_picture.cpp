@@ -56,7 +56,7 @@ private slots:
     void scaling_data();
     void scaling();
     void percentagesReferToTheReferenceNotTheCurrentSize();
-    void unshowableResultLeavesOnlyThatDimension();
+    void unshowableHeightEndsTheCommand();
     void repaintAfterScalingCachesOnlyWhatIsVisible();
     void scaledUpDisplayGetsASharperDecodeInTheBackground();
 
@@ -92,8 +92,10 @@ void TestPicture::scaling_data()
     QTest::newRow("letters collapse to 0") << u"abc"_s << u""_s << 0.0f << 0.0f;
     QTest::newRow("999") << u"999"_s << u"999"_s << 29970.0f << 28771.2f;
     QTest::newRow("negative width kept") << u"-50"_s << u"50"_s << 3000.0f << 1440.0f;
-    QTest::newRow("negative height kept") << u"50"_s << u"-1"_s << 1500.0f << 2880.0f;
-    QTest::newRow("beyond the toolkit kept") << u"9E9"_s << u"1E9"_s << 3000.0f << 2880.0f;
+    // A rejected height ends the command: the width is not touched either.
+    QTest::newRow("negative height ends the command") << u"50"_s << u"-50"_s << 3000.0f << 2880.0f;
+    QTest::newRow("height beyond the toolkit ends the command") << u"50"_s << u"1E9"_s << 3000.0f << 2880.0f;
+    QTest::newRow("width beyond the toolkit kept") << u"9E9"_s << u"50"_s << 3000.0f << 1440.0f;
     QTest::newRow("hex") << u"&H3"_s << u"&O7"_s << 90.0f << 201.6f;
 }
 
@@ -134,7 +136,7 @@ void TestPicture::percentagesReferToTheReferenceNotTheCurrentSize()
     QCOMPARE(twips::height(f->Imageshow), 2880.0f);
 }
 
-void TestPicture::unshowableResultLeavesOnlyThatDimension()
+void TestPicture::unshowableHeightEndsTheCommand()
 {
     Fixture f;
     f->BaseHeight = std::numeric_limits<qint32>::max();
@@ -142,7 +144,7 @@ void TestPicture::unshowableResultLeavesOnlyThatDimension()
     f->Text1->setText(u"10"_s);
     f->Command3_Click();
     QCOMPARE(twips::height(f->Imageshow), 2880.0f);
-    QCOMPARE(twips::width(f->Imageshow), 300.0f);
+    QCOMPARE(twips::width(f->Imageshow), 3000.0f);
 }
 
 void TestPicture::repaintAfterScalingCachesOnlyWhatIsVisible()

@@ -9,10 +9,18 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <string_view>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,10 +34,14 @@ private slots:
     void writtenFilesReadBack();
     void writingIntoAMissingFolderFails();
     void failedWriteLeavesTheOldFile();
+    void writeErrorSaysWhyNotCancelled();
     void embeddedPicturesLoad();
     void badFilesGiveAReasonNotACrash_data();
     void badFilesGiveAReasonNotACrash();
+    void filesThatAreNotPicturesAreRefusedUnread();
     void bigPicturesDecodeReducedAndSharpenLater();
+    void sharperDecodeShowsTheFileAsItWasOpened();
+    void hugeJpegOpensReduced();
     void reducedDecodeSize_data();
     void reducedDecodeSize();
     void filterTextBecomesFileTypes();
@@ -50,6 +62,19 @@ QImage pattern(int w, int h)
     return img;
 }
 
+// Pixels no encoder can squeeze much.
+QImage noise(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    quint32 x = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < w; ++i) {
+            x = x * 1664525u + 1013904223u;
+            img.setPixel(i, y, x >> 8);
+        }
+    return img;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -67,20 +92,90 @@ quint32 crc32Of(const QByteArray &data)
     return ~crc;
 }
 
-// A PNG whose header declares the given size and that holds no pixels.
-QByteArray pngHeaderOnly(quint32 w, quint32 h)
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 {
-    QByteArray ihdr("IHDR");
+    QByteArray chunk;
+    for (int sh = 24; sh >= 0; sh -= 8)
+        chunk.append(char((data.size() >> sh) & 0xff));
+    const quint32 crc = crc32Of(type + data);
+    chunk.append(type).append(data);
+    for (int sh = 24; sh >= 0; sh -= 8)
+        chunk.append(char((crc >> sh) & 0xff));
+    return chunk;
+}
+
+// A PNG that declares the given size but whose pixel data breaks off at once.
+QByteArray pngDeclaring(quint32 w, quint32 h)
+{
+    QByteArray ihdr;
     for (quint32 v : { w, h })
-        for (int s = 24; s >= 0; s -= 8)
-            ihdr.append(char((v >> s) & 0xff));
+        for (int sh = 24; sh >= 0; sh -= 8)
+            ihdr.append(char((v >> sh) & 0xff));
     ihdr.append("\x08\x02\x00\x00\x00", 5); // 8-bit RGB
-    const quint32 crc = crc32Of(ihdr);
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png.append("\x00\x00\x00\x0d", 4).append(ihdr);
-    for (int s = 24; s >= 0; s -= 8)
-        png.append(char((crc >> s) & 0xff));
-    return png;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", "\x78\x9c")
+           + pngChunk("IEND", {});
+}
+
+// A baseline greyscale JPEG of any size whose every 8x8 block is mid-grey:
+// each block codes as DC difference 0 ("00") and end of block ("1010") with
+// the standard tables, so even 20000 x 20000 pixels take only 4.7 MB.
+QByteArray flatGreyJpeg(int w, int h)
+{
+    QByteArray j("\xFF\xD8", 2);
+    auto segment = [&j](uchar marker, const QByteArray &body) {
+        j.append(char(0xFF)).append(char(marker));
+        j.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xff)).append(body);
+    };
+    segment(0xDB, QByteArray(1, 0) + QByteArray(64, 1)); // quantisation: all ones
+    QByteArray sof("\x08", 1);
+    sof.append(char(h >> 8)).append(char(h & 0xff)).append(char(w >> 8)).append(char(w & 0xff));
+    sof.append("\x01\x01\x11\x00", 4);
+    segment(0xC0, sof);
+    // Standard luminance DC and AC Huffman tables.
+    const uchar dcCounts[16] = { 0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0 };
+    QByteArray dht(1, 0x00);
+    dht.append(reinterpret_cast<const char *>(dcCounts), 16);
+    for (int v = 0; v < 12; ++v)
+        dht.append(char(v));
+    segment(0xC4, dht);
+    const uchar acCounts[16] = { 0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d };
+    const uchar acValues[162] = {
+        0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22,
+        0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33,
+        0x62, 0x72, 0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34,
+        0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55,
+        0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76,
+        0x77, 0x78, 0x79, 0x7a, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96,
+        0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5,
+        0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4,
+        0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1,
+        0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa,
+    };
+    QByteArray ac(1, 0x10);
+    ac.append(reinterpret_cast<const char *>(acCounts), 16);
+    ac.append(reinterpret_cast<const char *>(acValues), 162);
+    segment(0xC4, ac);
+    segment(0xDA, QByteArray("\x01\x01\x00\x00\x3f\x00", 6));
+    // "001010" per block; four blocks fill three bytes exactly.
+    const qint64 blocks = qint64((w + 7) / 8) * ((h + 7) / 8);
+    QByteArray scan;
+    scan.reserve(qsizetype(blocks * 6 / 8 + 4));
+    for (qint64 b = 0; b + 4 <= blocks; b += 4)
+        scan.append("\x28\xA2\x8A", 3);
+    const qint64 rest = blocks % 4; // pad the last byte with ones
+    if (rest) {
+        const quint32 bits = (0x28A28Au >> (6 * (4 - rest))) << (24 - 6 * rest) | ((1u << (24 - 6 * rest)) - 1);
+        for (int k = 0; k < int(6 * rest + 7) / 8; ++k)
+            scan.append(char((bits >> (16 - 8 * k)) & 0xff));
+    }
+    j.append(scan).append("\xFF\xD9", 2);
+    return j;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -170,6 +265,37 @@ void TestPlatform::failedWriteLeavesTheOldFile()
     QVERIFY(!error.isEmpty());
 }
 
+void TestPlatform::writeErrorSaysWhyNotCancelled()
+{
+    // A file size limit makes the write fail part way, as a full disk does.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"old.bmp"_s);
+    QtPictureWriter writer;
+    QString error;
+    QVERIFY(writer.write(pattern(8, 8), path, &error));
+    const QByteArray before = readAll(path);
+
+    for (const char *name : { "new.bmp", "new.png" }) {
+        const QString target = name == std::string_view("new.bmp") ? path : dir.filePath(u"old.png"_s);
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 16 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = writer.write(noise(400, 300), target, &error);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!written);
+        QVERIFY2(!error.contains(u"cancel"_s, Qt::CaseInsensitive) && !error.contains(u"取消"_s), qPrintable(error));
+        QVERIFY2(error.contains(u"File too large"_s), qPrintable(error));
+    }
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             QStringList{ u"old.bmp"_s });
+}
+
 void TestPlatform::embeddedPicturesLoad()
 {
     QtPictureLoader loader;
@@ -181,26 +307,30 @@ void TestPlatform::embeddedPicturesLoad()
 
 void TestPlatform::badFilesGiveAReasonNotACrash_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason"); // empty: any reason, or a partial picture
-    QByteArray jpeg = readAll(u":/window/default.jpg"_s);
-    QTest::newRow("zero bytes") << QByteArray() << u"这个文件是空的。"_s;
-    QTest::newRow("text") << QByteArray("hello, not a picture\n") << u"这不是程序能识别的图片格式。"_s;
-    QTest::newRow("truncated jpeg") << jpeg.left(jpeg.size() / 3) << QString();
-    QTest::newRow("jpeg header only") << jpeg.left(200) << QString();
-    QTest::newRow("png declaring 100000 x 100000") << pngHeaderOnly(100000, 100000) << QString();
+    const QByteArray jpeg = readAll(u":/window/default.jpg"_s);
+    QTest::newRow("zero bytes") << u"bad.jpg"_s << QByteArray() << u"这个文件是空的。"_s;
+    QTest::newRow("text") << u"bad.jpg"_s << QByteArray("hello, not a picture\n") << u"这不是程序能识别的图片格式。"_s;
+    QTest::newRow("truncated jpeg") << u"bad.jpg"_s << jpeg.left(jpeg.size() / 3) << QString();
+    QTest::newRow("jpeg header only") << u"bad.jpg"_s << jpeg.left(200) << QString();
+    // Qt refuses a decode beyond its allocation limit, whatever the pixel count.
+    QTest::newRow("png 100000 x 100000") << u"bad.png"_s << pngDeclaring(100000, 100000)
+                                         << u"图片太大（100000×100000 像素），无法读取。"_s;
+    QTest::newRow("png 20000 x 20000") << u"bad.png"_s << pngDeclaring(20000, 20000)
+                                       << u"图片太大（20000×20000 像素），无法读取。"_s;
+    QTest::newRow("png 3000 x 2000 without its data") << u"bad.png"_s << pngDeclaring(3000, 2000)
+                                                  << u"图片数据不完整或已损坏。"_s;
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
-    const QString path = m_dir.filePath(u"bad.jpg"_s);
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    const QString path = m_dir.filePath(name);
+    QVERIFY(writeFile(path, bytes));
     QtPictureLoader loader;
     const LoadResult r = loader.load(path, QSize(200, 192));
     if (!reason.isEmpty()) {
@@ -209,7 +339,37 @@ void TestPlatform::badFilesGiveAReasonNotACrash()
     } else if (r.picture.isNull()) {
         QVERIFY(!r.error.isEmpty());
     }
-    QVERIFY(!loader.load(m_dir.filePath(u"missing.png"_s), QSize(10, 10)).error.isEmpty());
+}
+
+void TestPlatform::filesThatAreNotPicturesAreRefusedUnread()
+{
+    QtPictureLoader loader;
+    auto reason = [&loader](const QString &path) {
+        const LoadResult r = loader.load(path, QSize(200, 192));
+        return r.picture.isNull() ? r.error : u"opened"_s;
+    };
+    QCOMPARE(reason(m_dir.filePath(u"missing.png"_s)), u"找不到这个文件。"_s);
+    QVERIFY(QDir(m_dir.path()).mkdir(u"folder.jpg"_s));
+    QCOMPARE(reason(m_dir.filePath(u"folder.jpg"_s)), u"这是一个文件夹，不是文件。"_s);
+    QVERIFY(QFile::link(m_dir.filePath(u"nowhere.png"_s), m_dir.filePath(u"dangling.png"_s)));
+    QCOMPARE(reason(m_dir.filePath(u"dangling.png"_s)), u"这是一个无效的链接，它指向的文件不存在。"_s);
+    // A pipe or a device would never end: neither is read at all.
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath(u"pipe.jpg"_s)).constData(), 0600), 0);
+    QCOMPARE(reason(m_dir.filePath(u"pipe.jpg"_s)), u"这不是一个普通文件。"_s);
+    QCOMPARE(reason(u"/dev/zero"_s), u"这不是一个普通文件。"_s);
+    // A sparse file far beyond any picture is not read into memory.
+    {
+        QFile sparse(m_dir.filePath(u"huge.jpg"_s));
+        QVERIFY(sparse.open(QIODevice::WriteOnly));
+        QVERIFY(sparse.resize(MaxPictureFileBytes + 1));
+    }
+    QVERIFY(reason(m_dir.filePath(u"huge.jpg"_s)).startsWith(u"文件太大"_s));
+    if (::geteuid() != 0) { // root reads everything
+        const QString locked = m_dir.filePath(u"locked.png"_s);
+        QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(locked));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+        QCOMPARE(reason(locked), u"没有读取这个文件的权限。"_s);
+    }
 }
 
 void TestPlatform::bigPicturesDecodeReducedAndSharpenLater()
@@ -224,6 +384,57 @@ void TestPlatform::bigPicturesDecodeReducedAndSharpenLater()
     QVERIFY(r.picture.decode);
     QCOMPARE(r.picture.decode(QSize(1998, 1918)).size(), QSize(4000, 3000));
     QCOMPARE(r.picture.decode(QSize(900, 700)).size(), QSize(1000, 750));
+}
+
+void TestPlatform::sharperDecodeShowsTheFileAsItWasOpened()
+{
+    // Replaced (as a save under the same name does), rewritten in place, deleted.
+    for (int change = 0; change < 3; ++change) {
+        const QString path = m_dir.filePath(u"changing.jpg"_s);
+        QImage red(2000, 1500, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(path, "JPEG", 90));
+        QtPictureLoader loader;
+        const LoadResult r = loader.load(path, QSize(200, 192));
+        QVERIFY(r.picture.decode);
+
+        QImage blue = red;
+        blue.fill(Qt::blue);
+        if (change == 0) {
+            QtPictureWriter writer;
+            QString error;
+            QVERIFY(writer.write(blue, path, &error));
+        } else if (change == 1) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite)); // same file, new contents
+            QBuffer encoded;
+            encoded.open(QIODevice::WriteOnly);
+            QVERIFY(blue.save(&encoded, "JPEG", 90));
+            QVERIFY(f.write(encoded.data()) > 0);
+        } else {
+            QVERIFY(QFile::remove(path));
+        }
+        const QImage sharper = r.picture.decode(QSize(2000, 1500));
+        QCOMPARE(sharper.size(), QSize(2000, 1500));
+        const QColor c = sharper.pixelColor(1000, 700);
+        QVERIFY2(c.red() > 200 && c.blue() < 60, qPrintable(c.name()));
+    }
+}
+
+void TestPlatform::hugeJpegOpensReduced()
+{
+    // Too large to decode whole within Qt's allocation limit, but JPEG decodes
+    // at an eighth natively, so it opens, and a sharper copy can follow.
+    const QString path = m_dir.filePath(u"huge.jpg"_s);
+    QVERIFY(writeFile(path, flatGreyJpeg(20000, 20000)));
+    QtPictureLoader loader;
+    const LoadResult r = loader.load(path, QSize(200, 192));
+    QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
+    QCOMPARE(r.picture.naturalSize, QSize(20000, 20000));
+    QCOMPARE(r.picture.image.size(), QSize(313, 313));
+    QCOMPARE(qGray(r.picture.image.pixel(100, 100)), 128);
+    QCOMPARE(r.picture.decode(QSize(1998, 1918)).size(), QSize(2500, 2500));
+    QVERIFY(r.picture.decode(QSize(20000, 20000)).isNull()); // whole: refused, not a crash
 }
 
 void TestPlatform::reducedDecodeSize_data()

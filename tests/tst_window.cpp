@@ -36,6 +36,8 @@ private slots:
 
     void tabWalksTheOrderSkippingHiddenAndDisabled();
     void enterAndEscInATextBoxPressNoButton();
+    void enterOrSpaceOnAFocusedButtonClicksIt_data();
+    void enterOrSpaceOnAFocusedButtonClicksIt();
     void percentBoxesTakeAtMostThreeCharacters_data();
     void percentBoxesTakeAtMostThreeCharacters();
     void pastingIsLimitedToo();
@@ -224,6 +226,38 @@ void TestWindow::enterAndEscInATextBoxPressNoButton()
         QCOMPARE(s->count(), 0);
     qDeleteAll(spies);
     QVERIFY(f->isVisible());
+}
+
+void TestWindow::enterOrSpaceOnAFocusedButtonClicksIt_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
+    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1;
+    QTest::newRow("Ctrl+Enter") << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0;
+}
+
+void TestWindow::enterOrSpaceOnAFocusedButtonClicksIt()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, clicks);
+    Fixture f;
+    f->show();
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    for (QPushButton *b : f->findChildren<QPushButton *>()) {
+        if (!b->isEnabled())
+            continue;
+        QSignalSpy clicked(b, &QPushButton::clicked);
+        b->setFocus();
+        QTest::keyClick(b, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY2(clicked.count() == clicks, qPrintable(b->objectName()));
+        QVERIFY(!b->isDefault());
+    }
 }
 
 void TestWindow::percentBoxesTakeAtMostThreeCharacters_data()

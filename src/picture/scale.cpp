@@ -12,10 +12,10 @@
 
 namespace {
 
-// A size the display can take: not negative, and within Qt's widget size limit.
+// A size the display can take: finite, not negative, and within Qt's widget size limit.
 bool displayable(double twipsValue)
 {
-    return twipsValue >= 0 && twipsValue <= twips::MaxSize;
+    return std::isfinite(twipsValue) && twipsValue >= 0 && twipsValue <= twips::MaxSize;
 }
 
 } // namespace
@@ -26,15 +26,15 @@ void Form1::Command3_Click()
     // of the current size): divide by 100, then multiply.
     const double h = ValueOfText(Text2->text());
     const double newHeight = h / 100.0 * BaseHeight;
-    if (!std::isfinite(newHeight))
-        return; // an overflowing or invalid result ends the command
-    if (displayable(newHeight))
-        twips::setHeight(Imageshow, float(newHeight) + 0.0f);
+    // A height the display cannot take (overflowing, invalid, negative or
+    // too large) ends the command there: the width stays as it is too.
+    if (!displayable(newHeight))
+        return;
+    twips::setHeight(Imageshow, float(newHeight) + 0.0f);
 
     const double w = ValueOfText(Text1->text());
     const double newWidth = w / 100.0 * BaseWidth;
-    if (!std::isfinite(newWidth))
+    if (!displayable(newWidth))
         return;
-    if (displayable(newWidth))
-        twips::setWidth(Imageshow, float(newWidth) + 0.0f);
+    twips::setWidth(Imageshow, float(newWidth) + 0.0f);
 }

@@ -1,5 +1,7 @@
 #include "platform/QtPictureLoader.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -26,56 +28,99 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 
 namespace {
 
-QImage decodeAt(const QString &path, QSize wanted, QString *error, QSize *naturalSize = nullptr)
+// Bytes a decode into `format` at `size` asks the reader to allocate.
+qint64 decodedBytes(QSize size, QImage::Format format)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize natural = reader.size();
-    if (naturalSize) {
-        *naturalSize = natural;
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            naturalSize->transpose();
-    }
-    if (natural.isValid() && wanted.isValid()) {
-        const QSize target = reducedDecodeSize(natural, wanted);
-        if (target != natural)
-            reader.setScaledSize(target);
-    }
-    QImage image = reader.read();
-    if (image.isNull() && error) {
-        switch (reader.error()) {
-        case QImageReader::FileNotFoundError:
-            *error = u"找不到这个文件。"_s;
-            break;
-        case QImageReader::DeviceError:
-            *error = u"无法读取这个文件（可能没有读取权限）。"_s;
-            break;
-        case QImageReader::UnsupportedFormatError:
-            *error = QFileInfo(path).size() == 0 ? u"这个文件是空的。"_s
-                                                 : u"这不是程序能识别的图片格式。"_s;
-            break;
-        default:
-            if (natural.isValid() && qint64(natural.width()) * natural.height() > 400'000'000)
-                *error = u"图片太大（%1×%2 像素），无法读取。"_s.arg(natural.width()).arg(natural.height());
-            else
-                *error = u"图片数据不完整或已损坏。"_s;
-            break;
-        }
-    }
-    return image;
+    const int depth = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return qint64(size.width()) * size.height() * std::max(depth, 8) / 8;
 }
 
 } // namespace
 
+DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
+{
+    DecodeResult result;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The content decides the format, so a .jpg that holds a bitmap still reads.
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize natural = reader.size();
+    result.naturalSize = natural;
+    if (natural.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        result.naturalSize.transpose();
+
+    QSize allocated = natural;
+    if (natural.isValid() && wanted.isValid()) {
+        const QSize target = reducedDecodeSize(natural, wanted);
+        if (target != natural) {
+            reader.setScaledSize(target);
+            // JPEG decodes at the reduced size itself; the other readers
+            // decode whole and scale afterwards, so they allocate it whole.
+            if (reader.format() == "jpeg")
+                allocated = target;
+        }
+    }
+    const QImage::Format format = reader.imageFormat();
+    result.image = reader.read();
+    if (!result.image.isNull())
+        return result;
+
+    if (bytes.isEmpty()) {
+        result.error = u"这个文件是空的。"_s;
+    } else if (reader.error() == QImageReader::UnsupportedFormatError) {
+        result.error = u"这不是程序能识别的图片格式。"_s;
+    } else if (natural.isValid() && QImageReader::allocationLimit() > 0
+               && decodedBytes(allocated, format) > qint64(QImageReader::allocationLimit()) * 1024 * 1024) {
+        // The reader refuses a decode beyond its allocation limit before it
+        // looks at the data: the picture is too large, not damaged.
+        result.error = u"图片太大（%1×%2 像素），无法读取。"_s.arg(natural.width()).arg(natural.height());
+    } else {
+        result.error = u"图片数据不完整或已损坏。"_s;
+    }
+    return result;
+}
+
 LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
 {
     LoadResult result;
-    QSize natural;
-    result.picture.image = decodeAt(path, displaySize, &result.error, &natural);
-    if (result.picture.image.isNull())
+    auto fail = [&result](const QString &why) {
+        result.error = why;
         return result;
-    result.picture.naturalSize = natural.isValid() ? natural : result.picture.image.size();
-    if (result.picture.image.size() != result.picture.naturalSize)
-        result.picture.decode = [path](QSize wanted) { return decodeAt(path, wanted, nullptr); };
+    };
+
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(info.isSymLink() ? u"这是一个无效的链接，它指向的文件不存在。"_s : u"找不到这个文件。"_s);
+    if (info.isDir())
+        return fail(u"这是一个文件夹，不是文件。"_s);
+    // A pipe or a device would be read forever.
+    if (!info.isFile())
+        return fail(u"这不是一个普通文件。"_s);
+    if (info.size() > MaxPictureFileBytes)
+        return fail(u"文件太大（%1 MB），无法读取。"_s.arg(info.size() >> 20));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.error() == QFileDevice::PermissionsError ? u"没有读取这个文件的权限。"_s
+                                                                  : u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
+    // The file is read once. A sharper decode later comes from these bytes,
+    // so the display always shows the file as it was when it was opened,
+    // even if it has since been replaced, changed or deleted.
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
+    file.close();
+
+    DecodeResult decoded = decodeReduced(bytes, displaySize);
+    if (decoded.image.isNull())
+        return fail(decoded.error);
+
+    Picture &picture = result.picture;
+    picture.image = std::move(decoded.image);
+    picture.naturalSize = decoded.naturalSize.isValid() ? decoded.naturalSize : picture.image.size();
+    if (picture.image.size() != picture.naturalSize)
+        picture.decode = [bytes](QSize wanted) { return decodeReduced(bytes, wanted).image; };
     return result;
 }

@@ -3,7 +3,8 @@
 #include "platform/PictureWriter.h"
 
 // Writes through QSaveFile: the file at the path is either the old one or the
-// complete new one, never a half-written mix.
+// complete new one, never a half-written mix. The new one is on the disk
+// before it takes the name.
 class QtPictureWriter final : public PictureWriter
 {
 public:

@@ -4,6 +4,7 @@
 #include "window/Form1.h"
 
 #include "platform/CommonDialog.h"
+#include "window/CommandButton.h"
 #include "window/controls.h"
 #include "window/units.h"
 
@@ -55,10 +56,8 @@ W *make(QWidget *parent, const char *name, float l, float t, float w, float h)
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, float l, float t, float w, float h)
 {
-    auto *b = make<QPushButton>(parent, name, l, t, w, h);
+    auto *b = make<CommandButton>(parent, name, l, t, w, h);
     b->setText(caption);
-    b->setAutoDefault(false);
-    b->setDefault(false);
     return b;
 }
 
