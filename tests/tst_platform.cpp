@@ -36,6 +36,8 @@ private slots:
     void failedWriteLeavesTheOldFile();
     void writeErrorSaysWhyNotCancelled();
     void embeddedPicturesLoad();
+    void everyFormatOpens_data();
+    void everyFormatOpens();
     void badFilesGiveAReasonNotACrash_data();
     void badFilesGiveAReasonNotACrash();
     void filesThatAreNotPicturesAreRefusedUnread();
@@ -303,6 +305,30 @@ void TestPlatform::embeddedPicturesLoad()
     QCOMPARE(jpg.picture.image.size(), QSize(200, 200));
     const LoadResult ico = loader.load(u":/window/lumaro.ico"_s, QSize(200, 192));
     QCOMPARE(ico.picture.image.size(), QSize(32, 32));
+}
+
+void TestPlatform::everyFormatOpens_data()
+{
+    // One small real file per format this Qt reads, plus odd but valid ones.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size");
+    const QDir data(QStringLiteral(LUMARO_TEST_DATA));
+    const QStringList files = data.entryList(QDir::Files);
+    QVERIFY(files.size() >= 14);
+    for (const QString &name : files)
+        QTest::newRow(qPrintable(name)) << data.filePath(name)
+                                        << (name.contains(u"animated"_s) ? QSize(6, 6) : QSize(12, 9));
+}
+
+void TestPlatform::everyFormatOpens()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QtPictureLoader loader;
+    const LoadResult r = loader.load(file, QSize(200, 192));
+    QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
+    QCOMPARE(r.picture.image.size(), size);
+    QCOMPARE(r.picture.naturalSize, size);
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash_data()

@@ -3,55 +3,45 @@
 # "保存图片", save as .bmp, and compare the file's pixels with an independent
 # screenshot of the same region. Then a cancelled capture changes nothing.
 source "$(dirname "$0")/lib.sh"
-app=$1
+need import compare identify
 
-start_display 1280x1024
-start_program "$app"
-win=$(wait_window '^Lumaro         $')
-read -r x y w h < <(geometry "$win")
-cx=$x; cy=$((y + h - 495))                # the client area's corner
+start_lumaro "$1" 1280x1024
+read -r px0 py0 pw ph < <(control Imageshow)
+px1=$((px0 + pw - 1)) py1=$((py0 + ph - 1))
+shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
+picture_pixel=$(pixel $((px0 + pw / 2)) $((py0 + 20)))
 
-# Client-area centres of the buttons, and the picture display's rectangle.
-capture_btn=($((cx + 120 + 8 + 40)) $((cy + 8 + 56 + 16)))
-save_btn=($((cx + 120 + 8 + 40)) $((cy + 8 + 96 + 16)))
-reset_btn=($((cx + 120 + 8 + 40)) $((cy + 8 + 136 + 16)))
-px0=$((cx + 240)); py0=$((cy + 8)); px1=$((px0 + 199)); py1=$((py0 + 191))
-
-import -window root -crop "200x192+$px0+$py0" "$E2E_TMP/expected.png"
-picture_pixel=$(pixel $((px0 + 100)) $((py0 + 20)))
-
-xdotool mousemove "${capture_btn[@]}" click 1
-sleep 0.7
+press Command5
+overlay=$(wait_window '^截取屏幕$')
+settle
 # Drag from the first to the last pixel of the picture: both corners count.
-xdotool mousemove $px0 $py0 mousedown 1
+xdotool mousemove "$px0" "$py0" mousedown 1
 xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
-xdotool mousemove $px1 $py1
-sleep 0.1
-xdotool mouseup 1
-sleep 0.5
+xdotool mousemove "$px1" "$py1" mouseup 1
+wait_gone "$overlay"
+settle
 
-xdotool mousemove "${save_btn[@]}" click 1
-sleep 1
+press Command6
+dialog=$(wait_window '^打开文件$')
 out=$E2E_TMP/capture.bmp
-xdotool type --delay 10 "$out"
-xdotool key Return
-for _ in $(seq 50); do [[ -s "$out" ]] && break; sleep 0.1; done
-[[ -s "$out" ]] || fail "no file was saved; program said: $(cat "$E2E_TMP/app.log")"
+file_dialog_answer "$dialog" "$out"
+wait_for 10 "the saved file" test -s "$out"
+wait_for 10 "a complete bitmap" bash -c "[[ \$(identify -format '%wx%h' '$out' 2>/dev/null) == ${pw}x${ph} ]]"
 [[ $(head -c 2 "$out") == BM ]] || fail "the saved file is not a BMP"
-size=$(identify -format '%wx%h' "$out")
-[[ $size == 200x192 ]] || fail "the capture is $size, not 200x192"
-diff=$(compare -metric AE "$out" "$E2E_TMP/expected.png" null: 2>&1 || true)
-[[ $diff == 0 ]] || fail "$diff pixels differ from an independent screenshot"
+same_pixels "$out" "$E2E_TMP/expected.png" || fail "the capture differs from an independent screenshot"
+pass "a dragged capture saves exactly the screen's pixels"
 
 # Back to the picture; a capture cancelled with Esc changes nothing.
-xdotool mousemove "${reset_btn[@]}" click 1
-sleep 0.3
-[[ $(pixel $((px0 + 100)) $((py0 + 20))) == "$picture_pixel" ]] || fail "初始化 did not show the picture again"
-xdotool mousemove "${capture_btn[@]}" click 1
-sleep 0.7
+press Command7
+settle
+[[ $(pixel $((px0 + pw / 2)) $((py0 + 20))) == "$picture_pixel" ]] || fail "初始化 did not show the picture again"
+press Command5
+overlay=$(wait_window '^截取屏幕$')
 xdotool key Escape
-sleep 0.4
-[[ $(pixel $((px0 + 100)) $((py0 + 20))) == "$picture_pixel" ]] || fail "a cancelled capture changed the display"
-kill -0 "$APP_PID" || fail "the program ended"
+wait_gone "$overlay"
+settle
+[[ $(pixel $((px0 + pw / 2)) $((py0 + 20))) == "$picture_pixel" ]] || fail "a cancelled capture changed the display"
+pass "Esc cancels and changes nothing"
 
-echo "2 passed, 0 failed"
+stop_program "$MAIN"
+finish

@@ -1,19 +1,95 @@
 # Shared helpers for the end-to-end tests: a private Xvfb display, the real
-# program started on it, and a way to find its window from outside.
+# program started on it, a way to find its windows from outside, and waits
+# for conditions (never for a fixed time).
+#
+# Every test is run as `bash tests/e2e/NAME.sh PROGRAM`, with XDRIVE and
+# LUMARO_CONTROLS naming the helpers the build made (tests/CMakeLists.txt). A
+# test that lacks a tool exits with 77, which ctest counts as skipped. Keys
+# and clicks go through XTEST, as a real keyboard's do, to whatever has the
+# focus: events sent to a window directly reach Qt as synthetic ones, which
+# it may take for auto-repeats.
 set -euo pipefail
 
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_USER=lumaro-e2e
+
+# A test that sets E2E_AS_USER=1 before sourcing this runs, when started as
+# root, as an unprivileged user: whatever random clicks do in the program's
+# file dialogs can then touch nothing but the test's own scratch files. The
+# program and the test are copied where that user can read them.
+if [[ -n "${E2E_AS_USER:-}" && $(id -u) -eq 0 ]]; then
+  id -u "$E2E_USER" >/dev/null 2>&1 ||
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$E2E_USER"
+  stage=$(mktemp -d /tmp/lumaro-e2e.XXXXXX)
+  cp -a "$(dirname "$1")" "$stage/bin"
+  cp -a "$E2E_DIR" "$stage/e2e"
+  [[ -n "${LUMARO_TEST_DATA:-}" ]] && cp -a "$LUMARO_TEST_DATA" "$stage/data"
+  chown -R "$E2E_USER:" "$stage"
+  chmod 755 "$stage"
+  bin=$stage/bin
+  script=$stage/e2e/$(basename "$0")
+  program=$bin/$(basename "$1")
+  shift
+  exec setpriv --reuid="$E2E_USER" --regid="$E2E_USER" --clear-groups -- \
+    env E2E_STAGE="$stage" XDRIVE="${XDRIVE:+$bin/$(basename "$XDRIVE")}" \
+    LUMARO_CONTROLS="${LUMARO_CONTROLS:+$bin/$(basename "$LUMARO_CONTROLS")}" \
+    LUMARO_TEST_DATA="${LUMARO_TEST_DATA:+$stage/data}" HOME=/nonexistent \
+    bash "$script" "$program" "$@"
+fi
+
 E2E_TMP=$(mktemp -d)
+chmod 755 "$E2E_TMP"
 E2E_PIDS=()
+XDRIVE=${XDRIVE:-}
+E2E_PASSED=0
+export XDG_RUNTIME_DIR=$E2E_TMP/runtime
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 cleanup() {
   local pid
   for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$E2E_TMP"
+  rm -rf "$E2E_TMP" ${E2E_STAGE:+"$E2E_STAGE"}
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# fail MESSAGE: ends the test; a screenshot of the moment goes to
+# ${TMPDIR:-/tmp}/lumaro-e2e-<test>.png for whoever reads the log.
+fail() {
+  echo "FAIL: $*" >&2
+  if [[ -n "${E2E_DISPLAY_STARTED:-}" ]] && command -v import >/dev/null; then
+    local picture=${TMPDIR:-/tmp}/lumaro-e2e-$(basename "$0" .sh).png
+    import -window root "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
+  fi
+  exit 1
+}
+skip() { echo "SKIP: $*"; exit 77; }
+pass() { E2E_PASSED=$((E2E_PASSED + 1)); echo "ok: $*"; }
+finish() { echo "$E2E_PASSED checks passed"; }
+
+need() {
+  local tool
+  for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed (bash scripts/deps.sh --test)"; done
+}
+need Xvfb xdotool xwininfo
+[[ -x "$XDRIVE" ]] || skip "xdrive was not built (libx11-dev, libxtst-dev, libxdamage-dev)"
+
+# The program's own table of controls, in client pixels (see controls.cpp).
+E2E_CONTROLS=$E2E_TMP/controls
+if [[ -x "${LUMARO_CONTROLS:-}" ]]; then
+  QT_QPA_PLATFORM=offscreen "$LUMARO_CONTROLS" >"$E2E_CONTROLS"
+fi
+
+# wait_for TIMEOUT_S DESCRIPTION COMMAND...: runs COMMAND until it succeeds.
+wait_for() {
+  local timeout=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + timeout))
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "timed out waiting for $what"
+    sleep 0.05
+  done
+}
 
 # start_display [WIDTHxHEIGHT]: a fresh Xvfb; exports DISPLAY.
 start_display() {
@@ -27,27 +103,106 @@ start_display() {
   done
   [[ -n "$n" ]] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$n"
+  E2E_DISPLAY_STARTED=1
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
 }
 
-# start_program BINARY: runs it on the display; sets APP_PID.
+# start_atspi: a session bus and the accessibility bus on it, so that the
+# program can be read from outside as a screen reader reads it.
+start_atspi() {
+  eval "$(dbus-launch --sh-syntax)"
+  E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
+  local launcher="" candidate
+  for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+    [[ -x $candidate ]] && launcher=$candidate && break
+  done
+  [[ -n "$launcher" ]] || skip "at-spi-bus-launcher is not installed"
+  "$launcher" --launch-immediately >"$E2E_TMP/atspi.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
+    org.a11y.Bus.GetAddress
+  # Without a desktop session nothing asks Qt to switch its bridge on.
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+# start_program BINARY: runs it on the display, in a scratch home; sets APP_PID.
 start_program() {
-  "$1" >"$E2E_TMP/app.log" 2>&1 &
+  mkdir -p "$E2E_TMP/home"
+  local program
+  program=$(realpath "$1")
+  shift
+  (cd "$E2E_TMP/home" && HOME=$E2E_TMP/home exec "$program" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   E2E_PIDS+=("$APP_PID")
 }
 
+# sanitizer_clean: the program's output holds no sanitizer report.
+sanitizer_clean() {
+  ! grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$E2E_TMP/app.log" ||
+    fail "a sanitizer reported: $(grep -m1 -A12 -E 'Sanitizer|runtime error' "$E2E_TMP/app.log")"
+}
+
+# stop_program WINDOW: closes the window as a person would and checks that
+# the program ended cleanly.
+stop_program() {
+  "$XDRIVE" close "$1"
+  local status=0
+  for _ in $(seq 200); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.05; done
+  wait "$APP_PID" || status=$?
+  sanitizer_clean
+  ((status == 0)) || fail "the program ended with status $status: $(tail -n 20 "$E2E_TMP/app.log")"
+}
+
+# alive: the program still runs and answers.
+alive() {
+  kill -0 "$APP_PID" 2>/dev/null || fail "the program ended: $(tail -n 20 "$E2E_TMP/app.log")"
+  "$XDRIVE" ping "$MAIN" 5000 || fail "the program does not answer"
+}
+
+# settle [QUIET_MS]: waits until the screen has not changed for QUIET_MS (300).
+settle() { "$XDRIVE" settle "${1:-300}" 10000 || fail "the screen never came to rest"; }
+
+# find_window REGEX: the id of the first visible window whose name matches.
+find_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+
 # wait_window REGEX: prints the id of the first window whose name matches.
 wait_window() {
   local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+  for _ in $(seq 200); do
+    id=$(find_window "$1" || true)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
-    sleep 0.1
+    kill -0 "$APP_PID" 2>/dev/null || fail "the program ended: $(tail -n 20 "$E2E_TMP/app.log")"
+    sleep 0.05
   done
-  fail "no window named /$1/ appeared; program said: $(cat "$E2E_TMP/app.log")"
+  fail "no window named /$1/ appeared; program said: $(tail -n 20 "$E2E_TMP/app.log")"
 }
+
+# wait_gone ID: waits until the window is no longer viewable.
+wait_gone() {
+  wait_for 10 "window $1 to close" bash -c "! xwininfo -id $1 2>/dev/null | grep -q IsViewable"
+}
+
+# file_dialog_answer ID PATH: types PATH into the file dialog's name box and
+# confirms it. A first Enter may only take the completer's suggestion, so
+# Enter goes again until the dialog closes or asks a question of its own.
+file_dialog_answer() {
+  xdotool type --delay 2 "$2"
+  settle 100
+  local _ __
+  for _ in 1 2 3; do
+    xdotool key Return
+    for __ in $(seq 40); do
+      ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable && return 0
+      [[ -n "$(dialog_question "$1")" ]] && return 0
+      sleep 0.05
+    done
+  done
+  fail "the file dialog took no answer"
+}
+
+# dialog_question ID: a question window that the file dialog ID opened.
+dialog_question() { xdotool search --onlyvisible --name '^打开文件$' 2>/dev/null | grep -vx "$1" | head -n1 || true; }
 
 # geometry ID: prints "x y width height" of the window on the root window.
 geometry() {
@@ -55,8 +210,53 @@ geometry() {
                           /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
 }
 
+# start_lumaro PROGRAM [WIDTHxHEIGHT]: display, program, main window. Sets
+# MAIN (its window id) and CX CY (the client area's corner on the screen).
+start_lumaro() {
+  [[ -n "${E2E_DISPLAY_STARTED:-}" ]] || start_display "${2:-1280x1024}"
+  start_program "$1"
+  MAIN=$(wait_window '^Lumaro         $')
+  local x y w h
+  read -r x y w h < <(geometry "$MAIN")
+  CX=$x CY=$((y + h - 495))
+  settle
+}
+
+# control NAME: prints "x y w h" of a control on the screen, from the
+# program's own table of controls.
+control() {
+  local line
+  line=$(grep -E "^$1 " "$E2E_CONTROLS") || fail "no control $1 in the table"
+  read -r _ x y w h <<<"$line"
+  echo $((CX + x)) $((CY + y)) "$w" "$h"
+}
+
+# centre NAME: prints the screen point in the middle of a control.
+centre() {
+  local x y w h
+  read -r x y w h < <(control "$1")
+  echo $((x + w / 2)) $((y + h / 2))
+}
+
+# press NAME: clicks a control as a person would.
+press() {
+  local p
+  read -r -a p < <(centre "$1")
+  xdotool mousemove "${p[@]}" click 1
+}
+
 # pixel X Y: prints the root window's colour at X,Y as "r,g,b".
 pixel() {
   import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
     sed -nE 's/.*srgba?\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/p'
+}
+
+# shot X Y W H FILE: an independent screenshot of a screen rectangle.
+shot() { import -window root -crop "${3}x${4}+$1+$2" +repage "$5"; }
+
+# same_pixels A B: the two pictures differ in no pixel.
+same_pixels() {
+  local diff
+  diff=$(compare -metric AE "$1" "$2" null: 2>&1 || true)
+  [[ $diff == 0 ]]
 }

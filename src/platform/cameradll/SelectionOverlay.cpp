@@ -26,6 +26,7 @@ SelectionOverlay::SelectionOverlay(const QPixmap &frozen, const QRect &geometry)
     , m_selection(QRect(QPoint(0, 0), frozen.size()))
 {
     setObjectName(u"SelectionOverlay"_s);
+    setWindowTitle(u"截取屏幕"_s);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);

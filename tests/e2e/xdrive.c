@@ -1,0 +1,360 @@
+/* xdrive: the end-to-end tests' hands and eyes on a plain X server (Xvfb,
+ * no window manager).
+ *
+ *   xdrive ping WINDOW [TIMEOUT_MS]   does the program behind WINDOW answer?
+ *                                     (_NET_WM_PING; exit 0 yes, 2 no)
+ *   xdrive close WINDOW               ask the window to close (WM_DELETE_WINDOW)
+ *   xdrive settle [QUIET_MS] [TIMEOUT_MS]
+ *                                     wait until nothing on the screen has
+ *                                     changed or been mapped for QUIET_MS
+ *   xdrive monkey WINDOW PID SEED EVENTS LOG
+ *                                     random clicks, drags and keys over the
+ *                                     program's windows; fails when it dies
+ *                                     (exit 3) or does not answer a ping
+ *                                     within 5 s (exit 2). LOG gets one line
+ *                                     per event, to replay a failure.
+ *
+ * Waiting is event-driven: poll() on the X connection, never a fixed sleep.
+ */
+#define _GNU_SOURCE
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/keysym.h>
+#include <errno.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+static Display *d;
+static Window root;
+static int damage_event = -1;
+
+static double now_ms(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+static int ignore_errors(Display *dd, XErrorEvent *e)
+{
+    (void)dd;
+    (void)e;
+    return 0;
+}
+
+/* Waits at most `ms` for the X connection to have something to read. */
+static void wait_x(double ms)
+{
+    if (XPending(d))
+        return;
+    struct pollfd p = { ConnectionNumber(d), POLLIN, 0 };
+    poll(&p, 1, ms < 0 ? 0 : (int)ms + 1);
+}
+
+/* ------------------------------------------------------------ ping, close */
+
+static Atom atom(const char *name) { return XInternAtom(d, name, False); }
+
+static long ping_stamp;
+
+static void send_ping(Window w)
+{
+    XEvent e;
+    memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = atom("WM_PROTOCOLS");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = (long)atom("_NET_WM_PING");
+    e.xclient.data.l[1] = ++ping_stamp;
+    e.xclient.data.l[2] = (long)w;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+static int is_pong(const XEvent *e)
+{
+    return e->type == ClientMessage && e->xclient.window == root
+           && (Atom)e->xclient.data.l[0] == atom("_NET_WM_PING") && e->xclient.data.l[1] == ping_stamp;
+}
+
+/* 1 when the window's program answers within timeout_ms. Other events are dropped. */
+static int ping(Window w, double timeout_ms)
+{
+    send_ping(w);
+    double deadline = now_ms() + timeout_ms;
+    while (now_ms() < deadline) {
+        while (XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (is_pong(&e))
+                return 1;
+        }
+        wait_x(deadline - now_ms());
+    }
+    return 0;
+}
+
+static void close_window(Window w)
+{
+    XEvent e;
+    memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = atom("WM_PROTOCOLS");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = (long)atom("WM_DELETE_WINDOW");
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+/* ------------------------------------------------------------ settle */
+
+static int settle(double quiet_ms, double timeout_ms)
+{
+    int ev, err;
+    if (!XDamageQueryExtension(d, &ev, &err))
+        return 1;
+    damage_event = ev;
+    Damage dmg = XDamageCreate(d, root, XDamageReportRawRectangles);
+    double start = now_ms(), last = start;
+    while (now_ms() - last < quiet_ms) {
+        if (now_ms() - start > timeout_ms)
+            return 2;
+        while (XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == damage_event + XDamageNotify || e.type == MapNotify || e.type == UnmapNotify
+                || e.type == ConfigureNotify)
+                last = now_ms();
+        }
+        wait_x(quiet_ms - (now_ms() - last));
+    }
+    XDamageDestroy(d, dmg);
+    return 0;
+}
+
+/* ------------------------------------------------------------ monkey */
+
+/* A process that has ended but not been reaped by its parent still answers
+ * kill(pid, 0); /proc tells the truth. */
+static int alive(pid_t pid)
+{
+    char path[64], line[256];
+    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return 0;
+    const char *state = NULL;
+    if (fgets(line, sizeof line, f)) {
+        const char *paren = strrchr(line, ')');
+        state = paren ? paren + 2 : NULL;
+    }
+    fclose(f);
+    return state && *state != 'Z' && *state != 'X';
+}
+
+static uint64_t rng;
+static uint32_t next_random(void)
+{
+    /* xorshift64*, so a seed replays the same events anywhere */
+    rng ^= rng >> 12;
+    rng ^= rng << 25;
+    rng ^= rng >> 27;
+    return (uint32_t)((rng * 2685821657736338717ULL) >> 32);
+}
+static int below(int n) { return n > 0 ? (int)(next_random() % (uint32_t)n) : 0; }
+
+typedef struct {
+    Window w;
+    int x, y, width, height;
+    char title[128];
+} Top;
+
+static void title_of(Window w, char *out, size_t size)
+{
+    out[0] = 0;
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char *data = NULL;
+    if (XGetWindowProperty(d, w, atom("_NET_WM_NAME"), 0, 256, False, atom("UTF8_STRING"), &type, &format, &n,
+                           &after, &data) == Success && data) {
+        snprintf(out, size, "%s", (char *)data);
+        XFree(data);
+    }
+}
+
+/* The topmost mapped window on the screen (no window manager: every
+ * top-level is a child of the root, in stacking order). */
+static int topmost(Top *top)
+{
+    Window r, p, *kids = NULL;
+    unsigned n = 0;
+    if (!XQueryTree(d, root, &r, &p, &kids, &n))
+        return 0;
+    int found = 0;
+    for (int i = (int)n - 1; i >= 0 && !found; --i) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable || a.class != InputOutput
+            || a.width < 4 || a.height < 4)
+            continue;
+        *top = (Top){ kids[i], a.x, a.y, a.width, a.height, "" };
+        title_of(kids[i], top->title, sizeof top->title);
+        found = 1;
+    }
+    if (kids)
+        XFree(kids);
+    return found;
+}
+
+static void key(FILE *log, const char *name, KeySym sym, KeySym modifier)
+{
+    KeyCode code = XKeysymToKeycode(d, sym), mod = modifier ? XKeysymToKeycode(d, modifier) : 0;
+    if (!code)
+        return;
+    fprintf(log, "key %s\n", name);
+    if (mod)
+        XTestFakeKeyEvent(d, mod, True, 0);
+    XTestFakeKeyEvent(d, code, True, 0);
+    XTestFakeKeyEvent(d, code, False, 0);
+    if (mod)
+        XTestFakeKeyEvent(d, mod, False, 0);
+}
+
+static void click(FILE *log, int x, int y, int button, int times)
+{
+    fprintf(log, "click %d %d button %d x%d\n", x, y, button, times);
+    XTestFakeMotionEvent(d, -1, x, y, 0);
+    for (int i = 0; i < times; ++i) {
+        XTestFakeButtonEvent(d, (unsigned)button, True, 0);
+        XTestFakeButtonEvent(d, (unsigned)button, False, 0);
+    }
+}
+
+static void drag(FILE *log, int x0, int y0, int x1, int y1)
+{
+    fprintf(log, "drag %d %d -> %d %d\n", x0, y0, x1, y1);
+    XTestFakeMotionEvent(d, -1, x0, y0, 0);
+    XTestFakeButtonEvent(d, 1, True, 0);
+    for (int s = 1; s <= 4; ++s)
+        XTestFakeMotionEvent(d, -1, x0 + (x1 - x0) * s / 4, y0 + (y1 - y0) * s / 4, 0);
+    XTestFakeButtonEvent(d, 1, False, 0);
+}
+
+static const struct { const char *name; KeySym sym, mod; } Keys[] = {
+    { "Tab", XK_Tab, 0 },         { "shift+Tab", XK_Tab, XK_Shift_L }, { "Return", XK_Return, 0 },
+    { "space", XK_space, 0 },     { "Escape", XK_Escape, 0 },          { "Up", XK_Up, 0 },
+    { "Down", XK_Down, 0 },       { "Left", XK_Left, 0 },              { "Right", XK_Right, 0 },
+    { "shift+Right", XK_Right, XK_Shift_L }, { "ctrl+Left", XK_Left, XK_Control_L },
+    { "alt+Up", XK_Up, XK_Alt_L }, { "BackSpace", XK_BackSpace, 0 },  { "Home", XK_Home, 0 },
+    { "End", XK_End, 0 },         { "alt+f", XK_f, XK_Alt_L },         { "alt+w", XK_w, XK_Alt_L },
+    { "alt+h", XK_h, XK_Alt_L },  { "ctrl+a", XK_a, XK_Control_L },    { "ctrl+c", XK_c, XK_Control_L },
+    { "ctrl+v", XK_v, XK_Control_L }, { "z", XK_z, 0 },                { "c", XK_c, 0 },
+    { "r", XK_r, 0 },             { "0", XK_0, 0 },                    { "5", XK_5, 0 },
+    { "9", XK_9, 0 },             { "minus", XK_minus, 0 },            { "period", XK_period, 0 },
+    { "e", XK_e, 0 },             { "a", XK_a, 0 },                    { "F1", XK_F1, 0 },
+};
+
+/* A window of the file dialog: the dialog itself, or its delete and replace
+ * questions. No Delete key and no right click there: a monkey must not
+ * remove or overwrite files on the machine it runs on. */
+static int file_dialog(const Top *t) { return strstr(t->title, "\xe6\x89\x93\xe5\xbc\x80\xe6\x96\x87\xe4\xbb\xb6") != NULL; /* 打开文件 */ }
+
+static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, const char *log_path)
+{
+    FILE *log = fopen(log_path, "w");
+    if (!log) {
+        perror(log_path);
+        return 1;
+    }
+    setvbuf(log, NULL, _IOLBF, 0);
+    rng = seed ? seed : 1;
+    int screen_w = DisplayWidth(d, DefaultScreen(d)), screen_h = DisplayHeight(d, DefaultScreen(d));
+    for (long i = 0; i < events; ++i) {
+        if (!alive(pid)) {
+            fprintf(stderr, "the program ended after %ld events\n", i);
+            return 3;
+        }
+        Top t;
+        if (!topmost(&t))
+            t = (Top){ main_window, 0, 0, screen_w, screen_h, "" };
+        fprintf(log, "#%ld on \"%s\" %dx%d+%d+%d\n", i, t.title, t.width, t.height, t.x, t.y);
+        const int choice = below(100);
+        const int x = t.x + below(t.width), y = t.y + below(t.height);
+        if (choice < 40) {
+            click(log, x, y, 1, 1);
+        } else if (choice < 44) {
+            click(log, x, y, 1, 2);
+        } else if (choice < 48) {
+            if (!file_dialog(&t))
+                click(log, x, y, 3, 1);
+        } else if (choice < 50) {
+            click(log, x, y, 4 + below(2), 1); /* wheel */
+        } else if (choice < 56) {
+            drag(log, x, y, t.x + below(t.width), t.y + below(t.height));
+        } else if (choice < 62) {
+            key(log, "Escape", XK_Escape, 0);
+        } else {
+            const int k = below((int)(sizeof Keys / sizeof Keys[0]));
+            key(log, Keys[k].name, Keys[k].sym, Keys[k].mod);
+        }
+        XSync(d, False);
+        /* Often enough that a hang is caught right after what caused it. */
+        if (i % 25 == 24 || i == events - 1) {
+            if (!ping(main_window, 5000)) {
+                if (!alive(pid)) {
+                    fprintf(stderr, "the program ended after %ld events\n", i + 1);
+                    return 3;
+                }
+                fprintf(stderr, "the program did not answer within 5 s after %ld events\n", i + 1);
+                return 2;
+            }
+        }
+    }
+    fclose(log);
+    return 0;
+}
+
+/* ------------------------------------------------------------ main */
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: xdrive ping|close|settle|monkey ...\n");
+        return 1;
+    }
+    d = XOpenDisplay(NULL);
+    if (!d) {
+        fprintf(stderr, "xdrive: cannot open the display\n");
+        return 1;
+    }
+    XSetErrorHandler(ignore_errors);
+    root = DefaultRootWindow(d);
+    // Qt sends its answer to a ping with the StructureNotify mask.
+    XSelectInput(d, root, SubstructureNotifyMask | StructureNotifyMask);
+    const char *cmd = argv[1];
+    if (!strcmp(cmd, "ping") && argc >= 3)
+        return ping(strtoul(argv[2], NULL, 0), argc > 3 ? atof(argv[3]) : 5000) ? 0 : 2;
+    if (!strcmp(cmd, "close") && argc >= 3) {
+        close_window(strtoul(argv[2], NULL, 0));
+        return 0;
+    }
+    if (!strcmp(cmd, "settle"))
+        return settle(argc > 2 ? atof(argv[2]) : 300, argc > 3 ? atof(argv[3]) : 10000);
+    if (!strcmp(cmd, "monkey") && argc >= 7)
+        return monkey(strtoul(argv[2], NULL, 0), (pid_t)atoi(argv[3]), strtoull(argv[4], NULL, 0), atol(argv[5]),
+                      argv[6]);
+    fprintf(stderr, "xdrive: bad arguments\n");
+    return 1;
+}

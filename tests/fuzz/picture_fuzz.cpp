@@ -1,0 +1,38 @@
+// libFuzzer target: the picture loader's reduced decode must take any bytes
+// without crashing or undefined behaviour, at a small and a large display
+// size, and either give a picture no larger than it needs or say why not.
+
+#include "platform/QtPictureLoader.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    // Image plugins are found through the application object.
+    static QCoreApplication app(*argc, *argv);
+    // Damaged input makes the codecs talk; a run would be mostly printing.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    for (const QSize display : { QSize(200, 192), QSize(4000, 4000) }) {
+        const DecodeResult r = decodeReduced(bytes, display);
+        if (r.image.isNull() == r.error.isEmpty())
+            std::abort(); // a failure without a reason, or a reason with a picture
+        if (!r.image.isNull() && r.naturalSize.isValid()) {
+            // Never decoded larger than the picture itself or than needed.
+            const QSize cap = reducedDecodeSize(r.naturalSize, display);
+            if (r.image.width() > std::max(cap.width(), r.naturalSize.width())
+                || r.image.height() > std::max(cap.height(), r.naturalSize.height()))
+                std::abort();
+        }
+    }
+    return 0;
+}
