@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <cstring>
+#include <mutex>
+
 using namespace Qt::StringLiterals;
 
 QSize reducedDecodeSize(QSize natural, QSize wanted)
@@ -28,17 +31,34 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 
 namespace {
 
-// Bytes a decode into `format` at `size` asks the reader to allocate.
-qint64 decodedBytes(QSize size, QImage::Format format)
+// Qt's readers refuse a decode beyond QImageReader::allocationLimit() before
+// they look at the pixel data, and say so only in a warning; the read itself
+// fails like one of damaged data. The warning is noted per thread, and passed
+// on to whatever handler was there before.
+thread_local bool t_refusedForSize = false;
+QtMessageHandler g_previousHandler = nullptr;
+
+void noteSizeRefusal(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const int depth = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
-    return qint64(size.width()) * size.height() * std::max(depth, 8) / 8;
+    if (context.category && std::strcmp(context.category, "qt.gui.imageio") == 0
+        && message.contains(u"allocation limit"))
+        t_refusedForSize = true;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+void listenForSizeRefusals()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_previousHandler = qInstallMessageHandler(noteSizeRefusal); });
 }
 
 } // namespace
 
 DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
 {
+    listenForSizeRefusals();
+    t_refusedForSize = false;
     DecodeResult result;
     QBuffer buffer;
     buffer.setData(bytes);
@@ -51,18 +71,11 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
     if (natural.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
         result.naturalSize.transpose();
 
-    QSize allocated = natural;
     if (natural.isValid() && wanted.isValid()) {
         const QSize target = reducedDecodeSize(natural, wanted);
-        if (target != natural) {
+        if (target != natural)
             reader.setScaledSize(target);
-            // JPEG decodes at the reduced size itself; the other readers
-            // decode whole and scale afterwards, so they allocate it whole.
-            if (reader.format() == "jpeg")
-                allocated = target;
-        }
     }
-    const QImage::Format format = reader.imageFormat();
     result.image = reader.read();
     if (!result.image.isNull())
         return result;
@@ -71,11 +84,10 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
         result.error = u"这个文件是空的。"_s;
     } else if (reader.error() == QImageReader::UnsupportedFormatError) {
         result.error = u"这不是程序能识别的图片格式。"_s;
-    } else if (natural.isValid() && QImageReader::allocationLimit() > 0
-               && decodedBytes(allocated, format) > qint64(QImageReader::allocationLimit()) * 1024 * 1024) {
-        // The reader refuses a decode beyond its allocation limit before it
-        // looks at the data: the picture is too large, not damaged.
-        result.error = u"图片太大（%1×%2 像素），无法读取。"_s.arg(natural.width()).arg(natural.height());
+    } else if (t_refusedForSize) {
+        result.error = natural.isValid()
+                           ? u"图片太大（%1×%2 像素），无法读取。"_s.arg(natural.width()).arg(natural.height())
+                           : u"图片太大，无法读取。"_s;
     } else {
         result.error = u"图片数据不完整或已损坏。"_s;
     }
@@ -101,10 +113,12 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
     if (info.size() > MaxPictureFileBytes)
         return fail(u"文件太大（%1 MB），无法读取。"_s.arg(info.size() >> 20));
 
+    if (!info.isReadable())
+        return fail(u"没有读取这个文件的权限。"_s);
+
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.error() == QFileDevice::PermissionsError ? u"没有读取这个文件的权限。"_s
-                                                                  : u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
+        return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
     // The file is read once. A sharper decode later comes from these bytes,
     // so the display always shows the file as it was when it was opened,
     // even if it has since been replaced, changed or deleted.

@@ -42,8 +42,8 @@ chmod 755 "$E2E_TMP"
 E2E_PIDS=()
 XDRIVE=${XDRIVE:-}
 E2E_PASSED=0
-export XDG_RUNTIME_DIR=$E2E_TMP/runtime
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+export XDG_RUNTIME_DIR=$E2E_TMP/runtime HOME=$E2E_TMP/home
+mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 
 cleanup() {
   local pid
@@ -120,19 +120,18 @@ start_atspi() {
   [[ -n "$launcher" ]] || skip "at-spi-bus-launcher is not installed"
   "$launcher" --launch-immediately >"$E2E_TMP/atspi.log" 2>&1 &
   E2E_PIDS+=($!)
-  wait_for 10 "the accessibility bus" dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
-    org.a11y.Bus.GetAddress
+  wait_for 10 "the accessibility bus" bash -c 'dbus-send --session --dest=org.a11y.Bus --print-reply \
+    /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1'
   # Without a desktop session nothing asks Qt to switch its bridge on.
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
 # start_program BINARY: runs it on the display, in a scratch home; sets APP_PID.
 start_program() {
-  mkdir -p "$E2E_TMP/home"
   local program
   program=$(realpath "$1")
   shift
-  (cd "$E2E_TMP/home" && HOME=$E2E_TMP/home exec "$program" "$@") >"$E2E_TMP/app.log" 2>&1 &
+  (cd "$HOME" && exec "$program" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   E2E_PIDS+=("$APP_PID")
 }
