@@ -19,6 +19,8 @@ import sys
 import time
 import zlib
 
+import atspi_read
+
 # What each file must do through 打开: "msg:<text the message must hold>",
 # "opens", "dialog" (the file dialog itself refuses it) or "any" (a
 # partial picture or a message, both fine, as long as nothing breaks).
@@ -215,30 +217,6 @@ def same(a, b):
     return r.stderr.strip() == "0"
 
 
-def message_text():
-    """The texts of the program's message box titled Lumaro, read over AT-SPI."""
-    import pyatspi
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is None or app.name != "Lumaro":
-            continue
-        for j in range(app.childCount):
-            win = app.getChildAtIndex(j)
-            if win is None or win.name != "Lumaro" or win.getRoleName() not in ("alert", "dialog"):
-                continue
-            texts = []
-
-            def walk(acc):
-                if acc.getRoleName() == "label" and acc.name:
-                    texts.append(acc.name)
-                for k in range(acc.childCount):
-                    walk(acc.getChildAtIndex(k))
-            walk(win)
-            return "\n".join(texts)
-    return None
-
-
 def open_through(how, path):
     """Opens `path` through 打开 or 更改图片; returns the file dialog's fate:
     "closed" or "refused" (it stayed open, or asked a question of its own)."""
@@ -300,7 +278,7 @@ def run(folder):
             display_shot(f"{tmp}/before.png")
             fate = open_through(how, path)
             settle(300)
-            message = message_text() if windows("^Lumaro$") else None
+            message = atspi_read.message_text() if windows("^Lumaro$") else None
             if fate == "refused":
                 close_dialogs()
                 if expect not in ("dialog", "any"):
