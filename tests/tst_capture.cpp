@@ -1,170 +1,871 @@
-// The screen-region selector on synthetic screens: inclusive corners, the
-// whole screen, one pixel, clamping, and how the user accepts or cancels.
+// The capture library without real screens: the desktop's pixel grid across
+// screens (splitting a portal's picture, composing a selection), the
+// selection's geometry, the element walk, the magnifier's place, the selector
+// driven with synthetic frozen screens, and the portal backend against a
+// stand-in portal on a private bus.
 
+#include "Desktop.h"
+#include "Elements.h"
+#include "Magnifier.h"
+#include "PortalGrab.h"
 #include "Selection.h"
 #include "SelectionOverlay.h"
+#include "Selector.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFile>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
+using namespace lumaro::capture;
+
+namespace {
+
+// A picture whose every pixel says where it is: red = screen, green and
+// blue = x and y (mod 256), so that a wrong screen or offset shows at once.
+QImage tagged(int screen, int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(40 * screen + 20, x % 256, y % 256));
+    return img;
+}
+
+struct Layout
+{
+    std::vector<QRect> logical;
+    std::vector<qreal> scales;
+
+    std::vector<QImage> pictures() const
+    {
+        std::vector<QImage> p;
+        for (std::size_t i = 0; i < logical.size(); ++i)
+            p.push_back(tagged(int(i), int(logical[i].width() * scales[i]), int(logical[i].height() * scales[i])));
+        return p;
+    }
+    Desktop desktop() const
+    {
+        std::vector<std::pair<QRect, qreal>> s;
+        for (std::size_t i = 0; i < logical.size(); ++i)
+            s.push_back({ logical[i], scales[i] });
+        return Desktop(s);
+    }
+    std::vector<FrozenScreen> frozen() const
+    {
+        std::vector<FrozenScreen> f;
+        const auto p = pictures();
+        for (std::size_t i = 0; i < logical.size(); ++i)
+            f.push_back({ nullptr, logical[i], p[i] });
+        return f;
+    }
+};
+
+// Pixel probes: output point -> (screen, device pixel) it must come from.
+struct Probe
+{
+    QPoint out;
+    int screen;
+    QPoint device;
+};
+
+void send(QWidget *w, QEvent::Type type, QPointF global, Qt::MouseButton button, Qt::MouseButtons held,
+          Qt::KeyboardModifiers mods = {})
+{
+    const QPointF local = global - QPointF(w->geometry().topLeft());
+    QMouseEvent e(type, local, global, button, held, mods);
+    QApplication::sendEvent(w, &e);
+}
+
+void press(QWidget *w, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
+{
+    send(w, QEvent::MouseButtonPress, at, b, b, m);
+}
+void moveTo(QWidget *w, QPointF at, Qt::MouseButtons held = Qt::LeftButton, Qt::KeyboardModifiers m = {})
+{
+    send(w, QEvent::MouseMove, at, Qt::NoButton, held, m);
+}
+void release(QWidget *w, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
+{
+    send(w, QEvent::MouseButtonRelease, at, b, Qt::NoButton, m);
+}
+void drag(QWidget *w, QPointF from, QPointF to, Qt::KeyboardModifiers atRelease = {})
+{
+    press(w, from);
+    moveTo(w, (from + to) / 2);
+    moveTo(w, to);
+    release(w, to, Qt::LeftButton, atRelease);
+}
+
+// A selector over synthetic screens, on screen and with its elements in.
+struct Harness
+{
+    explicit Harness(const Layout &layout, Elements elements = {})
+        : layout(layout)
+        , selector(layout.frozen())
+    {
+        selector.setElementSource([elements](const Desktop &, const QList<WId> &) { return elements; });
+        selector.show();
+        for (int i = 0; i < selector.screenCount(); ++i)
+            exposed = QTest::qWaitForWindowExposed(selector.overlay(i)) && exposed;
+        selector.firstPainted();
+        QCoreApplication::processEvents();
+    }
+    SelectionOverlay *overlay(int i = 0) { return selector.overlay(i); }
+    bool exposed = true;
+    void key(int k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(overlay(), Qt::Key(k), m); }
+
+    Layout layout;
+    Selector selector;
+};
+
+const Layout OneScreen{ { QRect(0, 0, 640, 480) }, { 1.0 } };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Layout)
+Q_DECLARE_METATYPE(Probe)
 
 class TestCapture : public QObject
 {
     Q_OBJECT
 private slots:
-    void dragSelects_data();
-    void dragSelects();
-    void keysMoveAndResizeInsideTheScreen();
+    // The desktop across screens
+    void composeAcrossScreens_data();
+    void composeAcrossScreens();
+    void splitDesktopPicture_data();
+    void splitDesktopPicture();
+    void cellsAtMixedScales();
 
-    void fullScreenDragGivesTheWholeScreen();
-    void onePixelSelection();
-    void selectionIsTheFrozenPixels();
-    void cancelByEscOrRightClick_data();
-    void cancelByEscOrRightClick();
-    void enterWithoutASelectionTakesTheScreen();
+    // Selection geometry
+    void handles_data();
+    void handles();
+    void dragAndSnap_data();
+    void dragAndSnap();
+    void adjustWithHandles_data();
+    void adjustWithHandles();
+    void keysStayInsideTheBounds_data();
+    void keysStayInsideTheBounds();
+
+    // Elements and the magnifier's place
+    void elementChain_data();
+    void elementChain();
+    void elementWalk();
+    void magnifierPlace_data();
+    void magnifierPlace();
+
+    // The selector with synthetic screens
+    void clickTakesTheElementUnderThePointer();
+    void outcomes_data();
+    void outcomes();
+    void dragAcrossTheSeamComposesBothScreens();
+    void ctrlReleaseAdjustsWithTheKeys();
+    void spaceDuringTheDragKeepsTheSelection();
+    void magnifierShowsThePixelUnderThePointer();
+    void hintFollowsTheMode();
+    void lastRegionComesBackWithR();
+
+    // The desktop portal
+    void portal_data();
+    void portal();
+    void portalWaitCanBeCancelled();
+    void cleanupTestCase();
+
+private:
+    bool startBus();
+    QProcess m_bus;
+    QString m_busAddress;
 };
 
-void TestCapture::dragSelects_data()
+// ---------------------------------------------------------------- desktop
+
+void TestCapture::composeAcrossScreens_data()
 {
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<QRect>("selected");
-    const QRect screen(0, 0, 1920, 1080);
-    QTest::newRow("whole screen") << QPoint(0, 0) << QPoint(1919, 1079) << screen;
-    QTest::newRow("backwards") << QPoint(1919, 1079) << QPoint(0, 0) << screen;
-    QTest::newRow("one pixel") << QPoint(5, 7) << QPoint(5, 7) << QRect(5, 7, 1, 1);
-    QTest::newRow("one column") << QPoint(5, 7) << QPoint(5, 99) << QRect(5, 7, 1, 93);
-    QTest::newRow("past the edges") << QPoint(-50, -50) << QPoint(5000, 5000) << screen;
-    QTest::newRow("corners inclusive") << QPoint(10, 20) << QPoint(209, 211) << QRect(10, 20, 200, 192);
+    QTest::addColumn<Layout>("layout");
+    QTest::addColumn<QRect>("selection"); // desktop pixels
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QList<Probe>>("probes");
+
+    const Layout sideBySide{ { QRect(0, 0, 100, 50), QRect(100, 0, 80, 60) }, { 1, 1 } };
+    QTest::newRow("side by side, across the seam")
+        << sideBySide << QRect(QPoint(90, 10), QPoint(109, 29)) << QSize(20, 20)
+        << QList<Probe>{ { { 0, 0 }, 0, { 90, 10 } }, { { 9, 19 }, 0, { 99, 29 } }, { { 10, 0 }, 1, { 0, 10 } },
+                         { { 19, 19 }, 1, { 9, 29 } } };
+    QTest::newRow("stacked, across the seam")
+        << Layout{ { QRect(0, 0, 100, 50), QRect(0, 50, 100, 50) }, { 1, 1 } } << QRect(QPoint(10, 45), QPoint(19, 54))
+        << QSize(10, 10) << QList<Probe>{ { { 0, 4 }, 0, { 10, 49 } }, { { 0, 5 }, 1, { 10, 0 } }, { { 9, 9 }, 1, { 19, 4 } } };
+    QTest::newRow("negative origin")
+        << Layout{ { QRect(-100, 0, 100, 50), QRect(0, 0, 100, 50) }, { 1, 1 } } << QRect(QPoint(-5, 0), QPoint(4, 9))
+        << QSize(10, 10) << QList<Probe>{ { { 0, 0 }, 0, { 95, 0 } }, { { 4, 9 }, 0, { 99, 9 } }, { { 5, 0 }, 1, { 0, 0 } } };
+    // Desktop pixels at scale 2: the scale-1 screen's pixels are 2 x 2 cells.
+    QTest::newRow("scale 1 beside scale 2, composed at 2")
+        << Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 100, 50) }, { 1, 2 } } << QRect(QPoint(190, 20), QPoint(219, 39))
+        << QSize(30, 20)
+        << QList<Probe>{ { { 0, 0 }, 0, { 95, 10 } }, { { 1, 1 }, 0, { 95, 10 } }, { { 2, 0 }, 0, { 96, 10 } },
+                         { { 10, 0 }, 1, { 0, 20 } }, { { 11, 0 }, 1, { 1, 20 } }, { { 29, 19 }, 1, { 19, 39 } } };
+    QTest::newRow("only the scale-1 screen of a mixed desktop, composed at 1")
+        << Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 100, 50) }, { 1, 2 } } << QRect(QPoint(20, 20), QPoint(39, 39))
+        << QSize(10, 10) << QList<Probe>{ { { 0, 0 }, 0, { 10, 10 } }, { { 9, 9 }, 0, { 19, 19 } } };
+    QTest::newRow("three screens, all of them")
+        << Layout{ { QRect(0, 0, 50, 40), QRect(50, 0, 50, 40), QRect(100, 0, 50, 40) }, { 1, 1, 1 } }
+        << QRect(QPoint(45, 5), QPoint(104, 14)) << QSize(60, 10)
+        << QList<Probe>{ { { 0, 0 }, 0, { 45, 5 } }, { { 5, 0 }, 1, { 0, 5 } }, { { 54, 9 }, 1, { 49, 14 } },
+                         { { 55, 0 }, 2, { 0, 5 } } };
+    QTest::newRow("inclusive corners: a whole screen")
+        << OneScreen << QRect(QPoint(0, 0), QPoint(639, 479)) << QSize(640, 480)
+        << QList<Probe>{ { { 0, 0 }, 0, { 0, 0 } }, { { 639, 479 }, 0, { 639, 479 } } };
+    QTest::newRow("one pixel") << OneScreen << QRect(5, 7, 1, 1) << QSize(1, 1)
+                               << QList<Probe>{ { { 0, 0 }, 0, { 5, 7 } } };
+    // Where no screen is (below the lower screen), black.
+    QTest::newRow("screens of unequal height")
+        << Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 100, 100) }, { 1, 1 } } << QRect(QPoint(90, 40), QPoint(109, 69))
+        << QSize(20, 30) << QList<Probe>{ { { 0, 0 }, 0, { 90, 40 } }, { { 0, 20 }, -1, {} }, { { 10, 29 }, 1, { 0, 69 } } };
 }
 
-void TestCapture::dragSelects()
+void TestCapture::composeAcrossScreens()
 {
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, to);
+    QFETCH(Layout, layout);
+    QFETCH(QRect, selection);
+    QFETCH(QSize, size);
+    QFETCH(QList<Probe>, probes);
+    const auto pictures = layout.pictures();
+    const QImage out = layout.desktop().compose(selection, pictures);
+    QCOMPARE(out.size(), size);
+    for (const Probe &p : probes) {
+        const QRgb expected = p.screen < 0 ? qRgb(0, 0, 0) : pictures[std::size_t(p.screen)].pixel(p.device);
+        QVERIFY2(out.pixel(p.out) == expected,
+                 qPrintable(u"at %1,%2: %3, not %4"_s.arg(p.out.x()).arg(p.out.y())
+                                .arg(magnifier::colourName(out.pixel(p.out)), magnifier::colourName(expected))));
+    }
+}
+
+void TestCapture::splitDesktopPicture_data()
+{
+    QTest::addColumn<QSize>("whole");
+    QTest::addColumn<QList<QRect>>("screens");
+    QTest::addColumn<QList<QRect>>("parts"); // where each part comes from in the whole picture
+    QTest::newRow("two screens, scale 1") << QSize(300, 100) << QList<QRect>{ { 0, 0, 100, 100 }, { 100, 0, 200, 100 } }
+                                          << QList<QRect>{ { 0, 0, 100, 100 }, { 100, 0, 200, 100 } };
+    QTest::newRow("two screens, picture at scale 2")
+        << QSize(600, 200) << QList<QRect>{ { 0, 0, 100, 100 }, { 100, 0, 200, 100 } }
+        << QList<QRect>{ { 0, 0, 200, 200 }, { 200, 0, 400, 200 } };
+    QTest::newRow("negative origin, stacked")
+        << QSize(100, 150) << QList<QRect>{ { 0, -50, 100, 50 }, { 0, 0, 100, 100 } }
+        << QList<QRect>{ { 0, 0, 100, 50 }, { 0, 50, 100, 100 } };
+    QTest::newRow("a picture that does not fit the layout")
+        << QSize(300, 300) << QList<QRect>{ { 0, 0, 100, 100 }, { 100, 0, 200, 100 } } << QList<QRect>{};
+}
+
+void TestCapture::splitDesktopPicture()
+{
+    QFETCH(QSize, whole);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(QList<QRect>, parts);
+    const QImage picture = tagged(0, whole.width(), whole.height());
+    QString error;
+    const auto got = lumaro::capture::splitDesktopPicture(picture, { screens.begin(), screens.end() }, &error);
+    if (parts.isEmpty()) {
+        QVERIFY(got.empty());
+        QVERIFY(error.contains(u"不符"_s));
+        return;
+    }
+    QCOMPARE(int(got.size()), parts.size());
+    for (int i = 0; i < parts.size(); ++i)
+        QCOMPARE(got[std::size_t(i)], picture.copy(parts[i]));
+}
+
+void TestCapture::cellsAtMixedScales()
+{
+    const Desktop d = Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 100, 50) }, { 1, 2 } }.desktop();
+    QCOMPARE(d.scale(), 2.0);
+    QCOMPARE(d.bounds(), QRect(0, 0, 400, 100));
+    // On the finest screen a cell is one desktop pixel, on the other two by two.
+    QCOMPARE(d.cellAt(QPointF(110.3, 5.7)), QRect(220, 11, 1, 1));
+    QCOMPARE(d.cellAt(QPointF(10.3, 5.7)), QRect(20, 10, 2, 2));
+    // Off every screen: the nearest screen's edge.
+    QCOMPARE(d.cellAt(QPointF(-5, -5)), QRect(0, 0, 2, 2));
+    QCOMPARE(d.cellAt(QPointF(500, 60)), QRect(399, 99, 1, 1));
+    QCOMPARE(d.fromLogical(QRectF(120, 10, 30, 20)), QRect(240, 20, 60, 40));
+    QCOMPARE(d.toLogical(QRect(240, 20, 60, 40)), QRectF(120, 10, 30, 20));
+}
+
+// ---------------------------------------------------------------- selection
+
+void TestCapture::handles_data()
+{
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<QPointF>("logical"); // offset from the selection's top-left edge, logical pixels
+    QTest::addColumn<int>("handle");
+    // The selection: 100 x 50 logical pixels; its edges are the lines at 0 and 100, 0 and 50.
+    for (qreal scale : { 1.0, 2.0 }) {
+        const QString s = u" at scale %1"_s.arg(scale);
+        auto row = [&](const char *name, QPointF at, Handle h) {
+            QTest::newRow(qPrintable(QString::fromLatin1(name) + s)) << scale << at << int(h);
+        };
+        row("top-left corner", { 0, 0 }, Handle::TopLeft);
+        row("near the top-left corner", { -5, 5 }, Handle::TopLeft);
+        row("top-right corner", { 100, 0 }, Handle::TopRight);
+        row("bottom-left corner", { 0, 50 }, Handle::BottomLeft);
+        row("bottom-right corner", { 104, 53 }, Handle::BottomRight);
+        row("left edge", { 2, 25 }, Handle::Left);
+        row("right edge", { 99, 25 }, Handle::Right);
+        row("top edge", { 50, -3 }, Handle::Top);
+        row("bottom edge", { 50, 51 }, Handle::Bottom);
+        row("inside", { 50, 25 }, Handle::Inside);
+        row("just beyond reach", { 50, -7 }, Handle::None);
+        row("outside", { 200, 25 }, Handle::None);
+    }
+}
+
+void TestCapture::handles()
+{
+    QFETCH(qreal, scale);
+    QFETCH(QPointF, logical);
+    QFETCH(int, handle);
+    // Reach and the selection are the same logical size at either scale.
+    Selection s(QRect(0, 0, int(1000 * scale), int(1000 * scale)));
+    const QPointF origin(100 * scale, 100 * scale);
+    s.set(QRect(origin.toPoint(), QSize(int(100 * scale), int(50 * scale))));
+    QCOMPARE(int(s.handleAt(origin + logical * scale, Selector::HandleReach * scale)), handle);
+}
+
+void TestCapture::dragAndSnap_data()
+{
+    QTest::addColumn<QRect>("anchor");
+    QTest::addColumn<QRect>("to");
+    QTest::addColumn<bool>("snapping");
+    QTest::addColumn<QRect>("selected");
+    // An element from 100 to 299 across, 100 to 199 down.
+    const QRect one(0, 0, 1, 1);
+    QTest::newRow("corners inclusive") << one.translated(10, 20) << one.translated(209, 211) << false
+                                       << QRect(10, 20, 200, 192);
+    QTest::newRow("backwards") << one.translated(209, 211) << one.translated(10, 20) << false << QRect(10, 20, 200, 192);
+    QTest::newRow("one pixel") << one.translated(5, 7) << one.translated(5, 7) << false << QRect(5, 7, 1, 1);
+    QTest::newRow("past the edges") << one.translated(10, 10) << one.translated(5000, -40) << false
+                                    << QRect(QPoint(10, 0), QPoint(1279, 10));
+    QTest::newRow("a pixel short of the element snaps to it")
+        << one.translated(101, 101) << one.translated(297, 196) << true << QRect(QPoint(101, 101), QPoint(299, 199));
+    QTest::newRow("eight pixels beyond still snaps") << one.translated(50, 50) << one.translated(307, 207) << true
+                                                     << QRect(QPoint(50, 50), QPoint(299, 199));
+    QTest::newRow("nine beyond does not") << one.translated(50, 50) << one.translated(308, 208) << true
+                                          << QRect(QPoint(50, 50), QPoint(308, 208));
+    QTest::newRow("the left edge, dragged leftwards") << one.translated(250, 150) << one.translated(104, 96) << true
+                                                      << QRect(QPoint(100, 100), QPoint(250, 150));
+    QTest::newRow("no snapping with Alt") << one.translated(101, 101) << one.translated(297, 196) << false
+                                          << QRect(QPoint(101, 101), QPoint(297, 196));
+    QTest::newRow("the anchored edges stay") << one.translated(103, 103) << one.translated(297, 197) << true
+                                             << QRect(QPoint(103, 103), QPoint(299, 199));
+}
+
+void TestCapture::dragAndSnap()
+{
+    QFETCH(QRect, anchor);
+    QFETCH(QRect, to);
+    QFETCH(bool, snapping);
     QFETCH(QRect, selected);
-    Selection s(QRect(0, 0, 1920, 1080));
-    QVERIFY(s.isEmpty());
-    s.press(from);
-    s.drag(to);
-    s.finishDrag();
+    Selection s(QRect(0, 0, 1280, 1024));
+    const SnapLines lines = snapLinesOf({ QRect(100, 100, 200, 100) });
+    s.beginDrag(anchor);
+    s.dragTo(to, snapping ? &lines : nullptr, Selector::SnapReach);
     QCOMPARE(s.rect(), selected);
 }
 
-void TestCapture::keysMoveAndResizeInsideTheScreen()
+void TestCapture::adjustWithHandles_data()
 {
-    Selection s(QRect(0, 0, 100, 100));
-    s.move(10, 10); // nothing selected: nothing moves
-    QVERIFY(s.isEmpty());
-    s.press(QPoint(10, 10));
-    s.drag(QPoint(19, 19));
-    s.move(-100, 5);
-    QCOMPARE(s.rect(), QRect(0, 15, 10, 10));
-    s.move(1000, 1000);
-    QCOMPARE(s.rect(), QRect(90, 90, 10, 10));
-    s.resize(50, 50);
-    QCOMPARE(s.rect(), QRect(90, 90, 10, 10));
-    s.resize(-50, -3);
-    QCOMPARE(s.rect(), QRect(90, 90, 1, 7));
+    QTest::addColumn<int>("handle");
+    QTest::addColumn<QPoint>("by");
+    QTest::addColumn<QRect>("result");
+    const QRect start(100, 100, 100, 50);
+    QTest::newRow("move inside") << int(Handle::Inside) << QPoint(10, -20) << start.translated(10, -20);
+    QTest::newRow("move into the corner stops there") << int(Handle::Inside) << QPoint(-500, -500) << QRect(0, 0, 100, 50);
+    QTest::newRow("right edge") << int(Handle::Right) << QPoint(30, 99) << QRect(100, 100, 130, 50);
+    QTest::newRow("top edge") << int(Handle::Top) << QPoint(99, -10) << QRect(100, 90, 100, 60);
+    QTest::newRow("top-left corner") << int(Handle::TopLeft) << QPoint(-5, -5) << QRect(95, 95, 105, 55);
+    QTest::newRow("bottom-right corner") << int(Handle::BottomRight) << QPoint(1, 1) << QRect(100, 100, 101, 51);
+    QTest::newRow("the left edge across the right one turns it over")
+        << int(Handle::Left) << QPoint(150, 0) << QRect(QPoint(199, 100), QPoint(250, 149));
 }
 
-namespace {
-
-QPixmap syntheticScreen(int w, int h)
+void TestCapture::adjustWithHandles()
 {
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb(x % 256, y % 256, (x / 256 + y / 256) * 40 % 256));
-    return QPixmap::fromImage(img);
+    QFETCH(int, handle);
+    QFETCH(QPoint, by);
+    QFETCH(QRect, result);
+    Selection s(QRect(0, 0, 1280, 1024));
+    s.set(QRect(100, 100, 100, 50));
+    s.beginAdjust(Handle(handle), QPoint(400, 400));
+    s.adjustTo(QPoint(400, 400) + by);
+    s.endAdjust();
+    QCOMPARE(s.rect(), result);
 }
 
-// Sent by hand: QTest takes a press at (0, 0) for "the widget's centre".
-void send(QWidget *w, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+void TestCapture::keysStayInsideTheBounds_data()
 {
-    QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
+    QTest::addColumn<QRect>("start");
+    QTest::addColumn<int>("op"); // 0 move, 1 top-left corner, 2 bottom-right corner
+    QTest::addColumn<QPoint>("by");
+    QTest::addColumn<QRect>("result");
+    const QRect r(10, 10, 20, 20);
+    QTest::newRow("move right 1") << r << 0 << QPoint(1, 0) << r.translated(1, 0);
+    QTest::newRow("move up 10") << r << 0 << QPoint(0, -10) << r.translated(0, -10);
+    QTest::newRow("left edge") << r << 0 << QPoint(-50, 0) << QRect(0, 10, 20, 20);
+    QTest::newRow("top edge") << r << 0 << QPoint(0, -50) << QRect(10, 0, 20, 20);
+    QTest::newRow("right edge") << r << 0 << QPoint(500, 0) << QRect(80, 10, 20, 20);
+    QTest::newRow("bottom edge") << r << 0 << QPoint(0, 500) << QRect(10, 60, 20, 20);
+    QTest::newRow("bottom-right grows") << r << 2 << QPoint(1, 10) << QRect(10, 10, 21, 30);
+    QTest::newRow("bottom-right shrinks to a pixel, not less") << r << 2 << QPoint(-50, -50) << QRect(10, 10, 1, 1);
+    QTest::newRow("bottom-right stops at the edge") << r << 2 << QPoint(500, 500) << QRect(QPoint(10, 10), QPoint(99, 79));
+    QTest::newRow("top-left grows") << r << 1 << QPoint(-1, -10) << QRect(QPoint(9, 0), QPoint(29, 29));
+    QTest::newRow("top-left stops at the edge") << r << 1 << QPoint(-50, -50) << QRect(QPoint(0, 0), QPoint(29, 29));
+    QTest::newRow("top-left shrinks to a pixel, not less") << r << 1 << QPoint(50, 50) << QRect(29, 29, 1, 1);
 }
 
-void drag(QWidget *w, QPoint from, QPoint to)
+void TestCapture::keysStayInsideTheBounds()
 {
-    send(w, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    send(w, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
-    send(w, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    send(w, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    QFETCH(QRect, start);
+    QFETCH(int, op);
+    QFETCH(QPoint, by);
+    QFETCH(QRect, result);
+    Selection s(QRect(0, 0, 100, 80));
+    s.set(start);
+    op == 0 ? s.move(by.x(), by.y()) : op == 1 ? s.moveTopLeft(by.x(), by.y()) : s.moveBottomRight(by.x(), by.y());
+    QCOMPARE(s.rect(), result);
 }
 
-} // namespace
+// ---------------------------------------------------------------- elements
 
-void TestCapture::fullScreenDragGivesTheWholeScreen()
+void TestCapture::elementChain_data()
 {
-    const QPixmap screen = syntheticScreen(640, 480);
-    SelectionOverlay overlay(screen, QRect(0, 0, 640, 480));
-    QSignalSpy finished(&overlay, &SelectionOverlay::finished);
-    drag(&overlay, QPoint(0, 0), QPoint(639, 479));
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(overlay.outcome(), SelectionOverlay::Outcome::Accepted);
-    QCOMPARE(overlay.selectedImage(), screen.toImage());
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QList<QRect>>("chain");
+    const QRect screen(0, 0, 1280, 1024), frame(350, 250, 567, 520), client(351, 275, 565, 495),
+        picture(591, 283, 200, 192), other(300, 200, 400, 200);
+    QTest::newRow("the picture display") << QPoint(600, 300) << QList<QRect>{ picture, client, frame, screen };
+    QTest::newRow("elsewhere in the window") << QPoint(400, 700) << QList<QRect>{ client, frame, screen };
+    QTest::newRow("the frame") << QPoint(350, 260) << QList<QRect>{ frame, screen };
+    QTest::newRow("another window behind ours shows where ours is not") << QPoint(320, 210)
+                                                                          << QList<QRect>{ other, screen };
+    QTest::newRow("the desktop") << QPoint(10, 10) << QList<QRect>{ screen };
 }
 
-void TestCapture::onePixelSelection()
+void TestCapture::elementChain()
 {
-    const QPixmap screen = syntheticScreen(64, 48);
-    SelectionOverlay overlay(screen, QRect(0, 0, 64, 48));
-    QTest::mouseClick(&overlay, Qt::LeftButton, {}, QPoint(33, 21));
-    QCOMPARE(overlay.outcome(), SelectionOverlay::Outcome::Accepted);
-    const QImage one = overlay.selectedImage();
-    QCOMPARE(one.size(), QSize(1, 1));
-    QCOMPARE(one.pixel(0, 0), screen.toImage().pixel(33, 21));
+    QFETCH(QPoint, at);
+    QFETCH(QList<QRect>, chain);
+    Elements e;
+    const int frame = e.add(QRect(350, 250, 567, 520)); // our window, in front
+    const int client = e.add(QRect(351, 275, 565, 495), frame);
+    e.add(QRect(591, 283, 200, 192), client);
+    e.add(QRect(350, 300, 100, 20), client);
+    e.add(QRect(300, 200, 400, 200)); // another program's window, behind
+    e.setScreens({ QRect(0, 0, 1280, 1024) });
+    const std::vector<QRect> got = e.chainAt(at);
+    QCOMPARE(QList<QRect>(got.begin(), got.end()), chain);
 }
 
-void TestCapture::selectionIsTheFrozenPixels()
+void TestCapture::elementWalk()
 {
-    // The screen as grabbed at twice the logical resolution: the selection
-    // comes out at the screen's own resolution.
-    const QPixmap screen = syntheticScreen(800, 600);
-    SelectionOverlay overlay(screen, QRect(0, 0, 400, 300));
-    drag(&overlay, QPoint(100, 50), QPoint(150, 75));
-    QCOMPARE(overlay.selectedRect(), QRect(QPoint(200, 100), QPoint(300, 150)));
-    QCOMPARE(overlay.selectedImage(), screen.toImage().copy(QRect(QPoint(200, 100), QPoint(300, 150))));
+    ElementWalk walk;
+    const std::vector<QRect> chain{ QRect(5, 5, 10, 10), QRect(0, 0, 50, 50), QRect(0, 0, 100, 100) };
+    walk.follow(chain);
+    QCOMPARE(walk.current(), chain[0]);
+    walk.inward(); // already innermost
+    QCOMPARE(walk.current(), chain[0]);
+    walk.outward();
+    walk.outward();
+    walk.outward(); // no further than the screen
+    QCOMPARE(walk.current(), chain[2]);
+    walk.inward();
+    QCOMPARE(walk.current(), chain[1]);
+    walk.follow(chain); // the pointer moved within the same element
+    QCOMPARE(walk.current(), chain[1]);
+    walk.follow({ QRect(60, 60, 5, 5), chain[2] }); // onto another element
+    QCOMPARE(walk.current(), QRect(60, 60, 5, 5));
+    walk.follow({});
+    QVERIFY(walk.current().isEmpty());
 }
 
-void TestCapture::cancelByEscOrRightClick_data()
+void TestCapture::magnifierPlace_data()
 {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Esc") << true;
-    QTest::newRow("right click") << false;
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<QRect>("screen");
+    const QRect s(0, 0, 1280, 1024), left(-1280, 0, 1280, 1024);
+    for (const QPoint &p : { QPoint(640, 512), QPoint(1279, 500), QPoint(600, 1023), QPoint(1279, 1023),
+                             QPoint(0, 0), QPoint(1200, 0), QPoint(0, 1000) })
+        QTest::newRow(qPrintable(u"%1,%2"_s.arg(p.x()).arg(p.y()))) << p << s;
+    QTest::newRow("screen at a negative origin, its right edge") << QPoint(-1, 1020) << left;
 }
 
-void TestCapture::cancelByEscOrRightClick()
+void TestCapture::magnifierPlace()
 {
-    QFETCH(bool, escape);
-    SelectionOverlay overlay(syntheticScreen(64, 48), QRect(0, 0, 64, 48));
-    QSignalSpy finished(&overlay, &SelectionOverlay::finished);
-    QTest::mousePress(&overlay, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseMove(&overlay, QPoint(20, 20));
-    if (escape)
-        QTest::keyClick(&overlay, Qt::Key_Escape);
-    else
-        QTest::mouseClick(&overlay, Qt::RightButton, {}, QPoint(20, 20));
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(overlay.outcome(), SelectionOverlay::Outcome::Cancelled);
-    QVERIFY(overlay.selectedImage().isNull());
-    // Nothing after the end changes the outcome.
-    QTest::mouseRelease(&overlay, Qt::LeftButton, {}, QPoint(20, 20));
-    QCOMPARE(overlay.outcome(), SelectionOverlay::Outcome::Cancelled);
+    QFETCH(QPoint, cursor);
+    QFETCH(QRect, screen);
+    const QRect r = magnifier::place(cursor, screen);
+    QVERIFY2(screen.contains(r), "inside the screen");
+    QVERIFY2(!r.adjusted(-2, -2, 2, 2).contains(cursor), "never over the pointer");
+    QCOMPARE(r.size(), QSize(magnifier::Loupe, magnifier::Loupe + magnifier::TextHeight));
 }
 
-void TestCapture::enterWithoutASelectionTakesTheScreen()
+// ---------------------------------------------------------------- selector
+
+void TestCapture::clickTakesTheElementUnderThePointer()
 {
-    const QPixmap screen = syntheticScreen(64, 48);
-    SelectionOverlay overlay(screen, QRect(0, 0, 64, 48));
-    QTest::keyClick(&overlay, Qt::Key_Return);
-    QCOMPARE(overlay.outcome(), SelectionOverlay::Outcome::Accepted);
-    QCOMPARE(overlay.selectedImage().size(), QSize(64, 48));
+    Elements e;
+    const int window = e.add(QRect(100, 100, 400, 300));
+    e.add(QRect(240, 108, 200, 192), window); // the picture display
+    Harness h(OneScreen, e);
+    QVERIFY(h.exposed);
+    moveTo(h.overlay(), QPointF(300, 200), Qt::NoButton);
+    QCOMPARE(h.selector.lit(), QRect(240, 108, 200, 192));
+    // A small wobble during the click is still a click.
+    press(h.overlay(), QPointF(300, 200));
+    moveTo(h.overlay(), QPointF(301.5, 201));
+    release(h.overlay(), QPointF(301.5, 201));
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(h.selector.selectedImage(), h.layout.pictures()[0].copy(240, 108, 200, 192));
+
+    // The wheel and Tab walk outward to the window, then the screen, and back in.
+    Harness walk(OneScreen, e);
+    moveTo(walk.overlay(), QPointF(300, 200), Qt::NoButton);
+    QWheelEvent up(QPointF(300, 200), QPointF(300, 200), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(walk.overlay(), &up);
+    QCOMPARE(walk.selector.lit(), QRect(100, 100, 400, 300));
+    walk.key(Qt::Key_Tab);
+    QCOMPARE(walk.selector.lit(), QRect(0, 0, 640, 480));
+    QVERIFY(walk.selector.litIsWholeScreen());
+    walk.key(Qt::Key_Backtab);
+    walk.key(Qt::Key_Return);
+    QCOMPARE(walk.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(walk.selector.selectedRect(), QRect(100, 100, 400, 300));
+}
+
+void TestCapture::outcomes_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QRect>("rect");
+    const QRect dragged(QPoint(100, 100), QPoint(199, 149));
+    QTest::newRow("Esc while hovering") << u"esc"_s << int(Selector::Outcome::Cancelled) << QRect();
+    QTest::newRow("Esc while dragging") << u"press move esc"_s << int(Selector::Outcome::Cancelled) << QRect();
+    QTest::newRow("right click while hovering") << u"right"_s << int(Selector::Outcome::Cancelled) << QRect();
+    QTest::newRow("release accepts a drag") << u"drag"_s << int(Selector::Outcome::Accepted) << dragged;
+    QTest::newRow("Enter accepts an adjusted selection") << u"ctrl-drag enter"_s << int(Selector::Outcome::Accepted)
+                                                         << dragged;
+    QTest::newRow("double-click inside accepts") << u"ctrl-drag double"_s << int(Selector::Outcome::Accepted) << dragged;
+    QTest::newRow("right click while adjusting drops the selection, a second cancels")
+        << u"ctrl-drag right pending right"_s << int(Selector::Outcome::Cancelled) << QRect();
+}
+
+void TestCapture::outcomes()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, outcome);
+    QFETCH(QRect, rect);
+    Harness h(OneScreen);
+    QWidget *o = h.overlay();
+    for (const QString &step : steps.split(u' ')) {
+        if (step == u"esc")
+            h.key(Qt::Key_Escape);
+        else if (step == u"enter")
+            h.key(Qt::Key_Return);
+        else if (step == u"press")
+            press(o, QPointF(100, 100));
+        else if (step == u"move")
+            moveTo(o, QPointF(150, 150));
+        else if (step == u"right")
+            press(o, QPointF(150, 120), Qt::RightButton);
+        else if (step == u"drag")
+            drag(o, QPointF(100, 100), QPointF(199, 149));
+        else if (step == u"ctrl-drag")
+            drag(o, QPointF(100, 100), QPointF(199, 149), Qt::ControlModifier);
+        else if (step == u"double")
+            send(o, QEvent::MouseButtonDblClick, QPointF(150, 120), Qt::LeftButton, Qt::LeftButton);
+        else if (step == u"pending") {
+            QCOMPARE(h.selector.outcome(), Selector::Outcome::Pending);
+            QCOMPARE(h.selector.mode(), Selector::Mode::Hovering);
+            QVERIFY(h.selector.selection().isEmpty());
+        }
+    }
+    QCOMPARE(int(h.selector.outcome()), outcome);
+    QCOMPARE(h.selector.selectedRect(), rect);
+}
+
+void TestCapture::dragAcrossTheSeamComposesBothScreens()
+{
+    // Two screens side by side, the right one at twice the density.
+    const Layout two{ { QRect(0, 0, 320, 240), QRect(320, 0, 320, 240) }, { 1, 2 } };
+    Harness h(two);
+    // The press on the left screen's overlay: its events follow the pointer
+    // onto the other screen, as an X server sends them.
+    drag(h.overlay(0), QPointF(300, 100), QPointF(339, 119));
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    // From the left screen's 2 x 2 cell of its pixel (300, 100) to the right
+    // screen's device pixel (38, 238), both included.
+    QCOMPARE(h.selector.selectedRect(), QRect(QPoint(600, 200), QPoint(678, 238)));
+    const QImage out = h.selector.selectedImage();
+    QCOMPARE(out.size(), QSize(79, 39)); // at the right screen's scale
+    const auto pictures = two.pictures();
+    QCOMPARE(out.pixel(0, 0), pictures[0].pixel(300, 100));
+    QCOMPARE(out.pixel(1, 1), pictures[0].pixel(300, 100)); // a scale-1 pixel comes in twice as large
+    QCOMPARE(out.pixel(38, 38), pictures[0].pixel(319, 119));
+    QCOMPARE(out.pixel(40, 0), pictures[1].pixel(0, 200));
+    QCOMPARE(out.pixel(78, 38), pictures[1].pixel(38, 238));
+}
+
+void TestCapture::ctrlReleaseAdjustsWithTheKeys()
+{
+    Harness h(OneScreen);
+    drag(h.overlay(), QPointF(100, 100), QPointF(199, 149), Qt::ControlModifier);
+    QCOMPARE(h.selector.mode(), Selector::Mode::Adjusting);
+    QCOMPARE(h.selector.selectedRect(), QRect(100, 100, 100, 50));
+    h.key(Qt::Key_Right);                          // move 1
+    h.key(Qt::Key_Down, Qt::ShiftModifier);        // move 10
+    QCOMPARE(h.selector.selection().rect(), QRect(101, 110, 100, 50));
+    h.key(Qt::Key_Left, Qt::ControlModifier);      // bottom-right corner in
+    h.key(Qt::Key_Up, Qt::AltModifier);            // top-left corner up
+    QCOMPARE(h.selector.selection().rect(), QRect(QPoint(101, 109), QPoint(199, 159)));
+    // A handle dragged with the mouse: the right edge outwards by 20.
+    press(h.overlay(), QPointF(200, 130));
+    moveTo(h.overlay(), QPointF(220, 131));
+    release(h.overlay(), QPointF(220, 131));
+    QCOMPARE(h.selector.selection().rect(), QRect(QPoint(101, 109), QPoint(219, 159)));
+    h.key(Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(h.selector.selectedImage(), h.layout.pictures()[0].copy(QRect(QPoint(101, 109), QPoint(219, 159))));
+
+    // At scale 2 an arrow moves by one device pixel, a desktop pixel there.
+    Harness hi(Layout{ { QRect(0, 0, 320, 240) }, { 2 } });
+    drag(hi.overlay(), QPointF(10, 10), QPointF(19.5, 19.5), Qt::ControlModifier);
+    const QRect before = hi.selector.selection().rect();
+    hi.key(Qt::Key_Right);
+    QCOMPARE(hi.selector.selection().rect(), before.translated(1, 0));
+}
+
+void TestCapture::spaceDuringTheDragKeepsTheSelection()
+{
+    Harness h(OneScreen);
+    press(h.overlay(), QPointF(10, 10));
+    moveTo(h.overlay(), QPointF(60, 60));
+    h.key(Qt::Key_Space);
+    release(h.overlay(), QPointF(60, 60));
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Pending);
+    QCOMPARE(h.selector.mode(), Selector::Mode::Adjusting);
+    QCOMPARE(h.selector.selection().rect(), QRect(QPoint(10, 10), QPoint(60, 60)));
+}
+
+void TestCapture::magnifierShowsThePixelUnderThePointer()
+{
+    Harness h(OneScreen);
+    const QImage picture = h.layout.pictures()[0];
+    moveTo(h.overlay(), QPointF(123, 45), Qt::NoButton);
+    QCOMPARE(h.selector.colourUnderCursor(), magnifier::colourName(picture.pixel(123, 45)));
+    QCOMPARE(h.selector.colourUnderCursor(), u"#147B2D"_s);
+    QCOMPARE(h.selector.cursorPosition(), QPoint(123, 45));
+
+    // Drawn: the loupe's middle cell is that pixel, eight times larger.
+    const SelectionOverlay::Layout l = h.overlay()->layout();
+    QVERIFY(!l.magnifier.isEmpty());
+    QVERIFY(!l.magnifier.contains(QPoint(123, 45)));
+    const QImage shown = h.overlay()->grab().toImage();
+    const QPoint middle = l.magnifier.topLeft() + QPoint(7 * magnifier::Zoom + 4, 7 * magnifier::Zoom + 4);
+    QCOMPARE(shown.pixel(middle), picture.pixel(123, 45));
+    const QPoint left = middle - QPoint(magnifier::Zoom * 2, 0);
+    QCOMPARE(shown.pixel(left.x(), left.y() - 3 * magnifier::Zoom), picture.pixel(121, 42));
+
+    // C copies the colour and the selection goes on; Z hides and shows.
+    QGuiApplication::clipboard()->clear();
+    h.key(Qt::Key_C);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"#147B2D"_s);
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Pending);
+    h.key(Qt::Key_Z);
+    QVERIFY(h.overlay()->layout().magnifier.isEmpty());
+    h.key(Qt::Key_Z);
+    QVERIFY(!h.overlay()->layout().magnifier.isEmpty());
+}
+
+void TestCapture::hintFollowsTheMode()
+{
+    Harness h(OneScreen);
+    QVERIFY(h.selector.hint().contains(u"单击"_s));
+    press(h.overlay(), QPointF(300, 300));
+    moveTo(h.overlay(), QPointF(350, 350));
+    QVERIFY(h.selector.hint().contains(u"松开"_s));
+    release(h.overlay(), QPointF(350, 350), Qt::LeftButton, Qt::ControlModifier);
+    QVERIFY(h.selector.hint().contains(u"方向键"_s));
+    for (auto mode : { Selector::Mode::Hovering, Selector::Mode::Dragging, Selector::Mode::Adjusting })
+        QVERIFY(QFontMetrics(h.overlay()->font()).horizontalAdvance(Selector::hintFor(mode)) < 1000);
+    // Near the pointer the hint fades; far from it, it does not.
+    moveTo(h.overlay(), QPointF(320, 20), Qt::NoButton);
+    QVERIFY(h.overlay()->layout().hintFaded);
+    moveTo(h.overlay(), QPointF(320, 400), Qt::NoButton);
+    QVERIFY(!h.overlay()->layout().hintFaded);
+}
+
+void TestCapture::lastRegionComesBackWithR()
+{
+    Harness h(OneScreen);
+    h.selector.setLastRegion(QRectF(50, 60, 70, 80));
+    h.key(Qt::Key_R);
+    QCOMPARE(h.selector.mode(), Selector::Mode::Adjusting);
+    QCOMPARE(h.selector.selection().rect(), QRect(50, 60, 70, 80));
+    // A region no longer on any screen does not come back.
+    Harness gone(OneScreen);
+    gone.selector.setLastRegion(QRectF(2000, 60, 70, 80));
+    gone.key(Qt::Key_R);
+    QCOMPARE(gone.selector.mode(), Selector::Mode::Hovering);
+    QVERIFY(gone.selector.selection().isEmpty());
+}
+
+// ---------------------------------------------------------------- portal
+
+// A stand-in for org.freedesktop.portal.Desktop: answers Screenshot as told.
+class FakePortal : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
+public:
+    QDBusConnection bus{ QString() };
+    uint response = 0;
+    QString file;
+    bool silent = false;
+    QVariantMap options;
+
+public slots:
+    QDBusObjectPath Screenshot(const QString &, const QVariantMap &options, const QDBusMessage &message)
+    {
+        this->options = options;
+        QString sender = message.service().mid(1);
+        sender.replace(u'.', u'_');
+        const QString path = u"/org/freedesktop/portal/desktop/request/%1/%2"_s.arg(sender, options.value(u"handle_token"_s).toString());
+        if (!silent)
+            QTimer::singleShot(20, this, [this, path] {
+                QDBusMessage signal = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Request"_s, u"Response"_s);
+                signal << response << QVariantMap{ { u"uri"_s, QUrl::fromLocalFile(file).toString() } };
+                bus.send(signal);
+            });
+        return QDBusObjectPath(path);
+    }
+};
+
+bool TestCapture::startBus()
+{
+    if (!m_busAddress.isEmpty())
+        return true;
+    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
+    if (daemon.isEmpty())
+        return false;
+    m_bus.start(daemon, { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s });
+    if (!m_bus.waitForReadyRead(5000))
+        return false;
+    m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+    return !m_busAddress.isEmpty();
+}
+
+void TestCapture::portal_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("error"); // empty: the picture comes through
+    QTest::newRow("answered, file in a temporary place") << u"temporary"_s << QString();
+    QTest::newRow("answered, file among the user's pictures") << u"kept"_s << QString();
+    QTest::newRow("the user refused") << u"refused"_s << u"截图请求被拒绝"_s;
+    QTest::newRow("no portal on the bus") << u"missing"_s << u"xdg-desktop-portal"_s;
+    QTest::newRow("the portal never answers") << u"silent"_s << u"没有回应"_s;
+    QTest::newRow("an old file") << u"stale"_s << u"旧的截图"_s;
+}
+
+void TestCapture::portal()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, error);
+    if (!startBus())
+        QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
+    QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"client-"_s + situation);
+    QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, u"portal-"_s + situation);
+    QVERIFY(client.isConnected() && service.isConnected());
+    FakePortal portal;
+    portal.bus = service;
+    if (situation != u"missing") {
+        QVERIFY(service.registerObject(u"/org/freedesktop/portal/desktop"_s, &portal, QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(u"org.freedesktop.portal.Desktop"_s));
+    }
+    const auto cleanup = qScopeGuard([&] {
+        service.unregisterService(u"org.freedesktop.portal.Desktop"_s);
+        service.unregisterObject(u"/org/freedesktop/portal/desktop"_s);
+    });
+
+    // The whole desktop, two screens side by side, as the portal writes it.
+    QTemporaryDir temporary;
+    QTemporaryDir kept(QDir::currentPath() + u"/portal-XXXXXX"_s);
+    const QImage whole = tagged(3, 300, 100);
+    portal.file = (situation == u"kept" ? kept.path() : temporary.path()) + u"/screenshot.png"_s;
+    QVERIFY(whole.save(portal.file));
+    portal.response = situation == u"refused" ? 1 : 0;
+    portal.silent = situation == u"silent";
+    if (situation == u"stale") {
+        QFile old(portal.file);
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+
+    PortalGrab grab(client, 1500, 100000); // no waiting dialog in these
+    const GrabResult r = grab.grabLayout({ QRect(0, 0, 100, 100), QRect(100, 0, 200, 100) });
+    if (!error.isEmpty()) {
+        QVERIFY2(r.error.contains(error), qPrintable(r.error));
+        QVERIFY(r.screens.empty());
+        return;
+    }
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(portal.options.value(u"interactive"_s).toBool(), false);
+    QCOMPARE(int(r.screens.size()), 2);
+    QCOMPARE(r.screens[0].image, whole.copy(0, 0, 100, 100));
+    QCOMPARE(r.screens[1].image, whole.copy(100, 0, 200, 100));
+    // Removed once read from a temporary place; the user's own pictures stay.
+    QCOMPARE(QFile::exists(portal.file), situation == u"kept");
+}
+
+void TestCapture::portalWaitCanBeCancelled()
+{
+    if (!startBus())
+        QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
+    QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"client-cancel"_s);
+    QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, u"portal-cancel"_s);
+    FakePortal portal;
+    portal.bus = service;
+    portal.silent = true;
+    QVERIFY(service.registerObject(u"/org/freedesktop/portal/desktop"_s, &portal, QDBusConnection::ExportAllSlots));
+    QVERIFY(service.registerService(u"org.freedesktop.portal.Desktop"_s));
+    // The person gives up at the waiting dialog.
+    QTimer::singleShot(400, [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == u"PortalWait" && w->isVisible())
+                w->findChild<QPushButton *>()->click();
+    });
+    PortalGrab grab(client, 10000, 50);
+    const GrabResult r = grab.grabLayout({ QRect(0, 0, 100, 100) });
+    QVERIFY(r.cancelled);
+    QVERIFY(r.error.isEmpty());
+    service.unregisterService(u"org.freedesktop.portal.Desktop"_s);
+}
+
+void TestCapture::cleanupTestCase()
+{
+    if (m_bus.state() != QProcess::NotRunning) {
+        m_bus.terminate();
+        m_bus.waitForFinished(5000);
+    }
 }
 
 QTEST_MAIN(TestCapture)

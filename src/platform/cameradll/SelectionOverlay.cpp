@@ -1,185 +1,311 @@
 #include "SelectionOverlay.h"
 
+#include "Magnifier.h"
+#include "Selector.h"
+
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include <cmath>
 
 using namespace Qt::StringLiterals;
 
+namespace lumaro::capture {
+
 namespace {
 
-const QColor Dim(0, 0, 0, 110);
-const QColor Edge(0, 150, 255);
+const QColor Accent(0, 150, 255);
+constexpr int HandleSize = 8;
 
-const QString KeyHint = u"拖动选择区域，松开即完成 · Enter/双击 确认 · Esc/右键 取消 · "
-                        u"方向键 移动（Shift 1 像素）· Ctrl+方向键 调整大小"_s;
+bool onWayland() { return QGuiApplication::platformName().startsWith(u"wayland"); }
+
+// The eight handles around a selection, in logical pixels.
+std::vector<QRectF> handlesOf(const QRectF &r)
+{
+    const qreal h = HandleSize;
+    const qreal xs[] = { r.left(), r.center().x(), r.right() };
+    const qreal ys[] = { r.top(), r.center().y(), r.bottom() };
+    std::vector<QRectF> handles;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            if (i != 1 || j != 1)
+                handles.emplace_back(xs[i] - h / 2, ys[j] - h / 2, h, h);
+    return handles;
+}
 
 } // namespace
 
-SelectionOverlay::SelectionOverlay(const QPixmap &frozen, const QRect &geometry)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint)
-    , m_frozen(frozen)
-    , m_scale(geometry.width() > 0 ? double(frozen.width()) / geometry.width() : 1.0)
-    , m_selection(QRect(QPoint(0, 0), frozen.size()))
+SelectionOverlay::SelectionOverlay(Selector &selector, int screen)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                           | (onWayland() ? Qt::WindowFlags() : Qt::BypassWindowManagerHint))
+    , m_selector(selector)
+    , m_screen(screen)
 {
     setObjectName(u"SelectionOverlay"_s);
     setWindowTitle(u"截取屏幕"_s);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
     setFocusPolicy(Qt::StrongFocus);
-    setGeometry(geometry);
+    setGeometry(selector.screen(screen).geometry);
 }
 
-QPoint SelectionOverlay::toImage(QPointF logical) const
+void SelectionOverlay::present()
 {
-    return { int(std::floor(logical.x() * m_scale)), int(std::floor(logical.y() * m_scale)) };
+    QScreen *screen = m_selector.screen(m_screen).screen;
+    if (onWayland()) {
+        // A Wayland client cannot place its windows: full screen on the
+        // right screen is the way to cover it.
+        if (screen)
+            setScreen(screen);
+        showFullScreen();
+    } else {
+        setGeometry(m_selector.screen(m_screen).geometry);
+        show();
+    }
+    raise();
+    m_shown = true;
+    m_painted = layout();
 }
 
-QRectF SelectionOverlay::toLogical(const QRect &r) const
+void SelectionOverlay::dismiss()
 {
-    return { r.x() / m_scale, r.y() / m_scale, r.width() / m_scale, r.height() / m_scale };
-}
-
-QImage SelectionOverlay::selectedImage() const
-{
-    if (m_outcome != Outcome::Accepted || m_selection.isEmpty())
-        return {};
-    QImage image = m_frozen.copy(m_selection.rect()).toImage();
-    image.setDevicePixelRatio(1.0);
-    return image;
-}
-
-void SelectionOverlay::accept()
-{
-    if (m_outcome != Outcome::Pending)
+    if (!m_shown)
         return;
-    if (m_selection.isEmpty())
-        m_selection.selectAll();
-    m_outcome = Outcome::Accepted;
-    emit finished(this);
+    releaseKeyboard();
+    hide();
+    m_shown = false;
 }
 
-void SelectionOverlay::cancel()
+QRectF SelectionOverlay::toLocal(const QRect &desktop) const
 {
-    if (m_outcome != Outcome::Pending)
-        return;
-    m_outcome = Outcome::Cancelled;
-    emit finished(this);
+    const Desktop &d = m_selector.desktop();
+    const QRect area = d.screens()[std::size_t(m_screen)].area;
+    return { (desktop.x() - area.x()) / d.scale(), (desktop.y() - area.y()) / d.scale(), desktop.width() / d.scale(),
+             desktop.height() / d.scale() };
 }
 
-void SelectionOverlay::clearSelection()
+QString SelectionOverlay::labelText() const
 {
-    m_selection = Selection(QRect(QPoint(0, 0), m_frozen.size()));
-    update();
+    const QRect lit = m_selector.lit();
+    const QSize size = m_selector.outputSize(lit);
+    const QPoint at = lit.topLeft() - m_selector.desktop().bounds().topLeft();
+    return u"%1 × %2 · 位置 %3, %4"_s.arg(size.width()).arg(size.height()).arg(at.x()).arg(at.y());
 }
 
-void SelectionOverlay::paintEvent(QPaintEvent *)
+SelectionOverlay::Layout SelectionOverlay::layout() const
 {
-    QPainter p(this);
-    const QRectF all = rect();
-    p.drawPixmap(all, m_frozen, QRectF(m_frozen.rect()));
-
-    const bool has = !m_selection.isEmpty();
-    const QRectF sel = has ? toLogical(m_selection.rect()) : QRectF();
-    QPainterPath dim;
-    dim.addRect(all);
-    if (has)
-        dim.addRect(sel);
-    p.fillPath(dim, Dim); // odd-even fill leaves the selection clear
-
-    const QFontMetrics fm(font());
-    if (has) {
-        p.setPen(QPen(Edge, 1));
-        p.drawRect(sel.adjusted(-0.5, -0.5, 0.5, 0.5));
-        const QRect px = m_selection.rect();
-        const QString size = u"%1 × %2"_s.arg(px.width()).arg(px.height());
-        QRectF box(0, 0, fm.horizontalAdvance(size) + 12, fm.height() + 6);
-        QPointF at = sel.topLeft() - QPointF(0, box.height() + 4);
-        if (at.y() < 0)
-            at = sel.topLeft() + QPointF(4, 4);
-        box.moveTopLeft(at);
-        p.fillRect(box, QColor(0, 0, 0, 180));
-        p.setPen(Qt::white);
-        p.drawText(box, Qt::AlignCenter, size);
+    Layout l;
+    const QRect all = rect();
+    const QRect area = m_selector.desktop().screens()[std::size_t(m_screen)].area;
+    const QRect lit = m_selector.lit();
+    if (!lit.isEmpty() && lit.intersects(area)) {
+        l.lit = toLocal(lit);
+        // A whole screen highlighted stays dark, with only its outline: it
+        // would otherwise look as if nothing had happened.
+        if (!m_selector.litIsWholeScreen())
+            l.bright = l.lit;
     }
 
-    // The key hint, out of the way of the selection.
-    const int hintW = std::min(width() - 20, fm.horizontalAdvance(KeyHint) + 24);
-    QRectF hint((width() - hintW) / 2.0, 12, hintW, fm.height() + 12);
-    if (has && hint.intersects(sel))
-        hint.moveBottom(height() - 12);
+    // The read-out goes with the corner the selection starts at, on one
+    // screen only, above the selection or inside it where there is no room.
+    const bool owner = area.contains(lit.topLeft())
+                       || (m_selector.desktop().screenAt(lit.topLeft()) < 0 && area.contains(lit.center()));
+    if (!l.lit.isEmpty() && owner) {
+        const QFontMetrics fm(font());
+        const QSize size(fm.horizontalAdvance(labelText()) + 12, fm.height() + 6);
+        QPoint at = l.lit.topLeft().toPoint() - QPoint(0, size.height() + 4);
+        if (at.y() < all.top())
+            at = l.lit.topLeft().toPoint() + QPoint(4, 4);
+        at.rx() = std::clamp(at.x(), all.left(), std::max(all.left(), all.right() + 1 - size.width()));
+        at.ry() = std::clamp(at.y(), all.top(), std::max(all.top(), all.bottom() + 1 - size.height()));
+        l.label = QRect(at, size);
+    }
+
+    const QPointF cursor = m_selector.cursor() - QPointF(m_selector.screen(m_screen).geometry.topLeft());
+    const bool cursorHere = all.contains(cursor.toPoint());
+    if (m_selector.magnifierShown() && cursorHere)
+        l.magnifier = magnifier::place(cursor.toPoint(), all);
+
+    const QFontMetrics fm(font());
+    const int hintWidth = std::min(width() - 20, fm.horizontalAdvance(m_selector.hint()) + 24);
+    l.hint = QRect((width() - hintWidth) / 2, 12, hintWidth, fm.height() + 12);
+    l.hintFaded = cursorHere && l.hint.adjusted(-60, -40, 60, 40).contains(cursor.toPoint());
+    return l;
+}
+
+void SelectionOverlay::refresh()
+{
+    if (!m_shown)
+        return;
+    const Layout now = layout();
+    QRegion region;
+    // What a change touches: where the bright part came or went, the rims
+    // with the outline and handles of the old and the new selection, and the
+    // small things drawn over the screen.
+    const int margin = HandleSize + 2;
+    auto rim = [margin](const QRectF &lit) {
+        const QRect r = lit.toAlignedRect();
+        return QRegion(r.adjusted(-margin, -margin, margin, margin)) - QRegion(r.adjusted(margin, margin, -margin, -margin));
+    };
+    region += QRegion(m_painted.bright.toAlignedRect()).xored(QRegion(now.bright.toAlignedRect()));
+    for (const Layout *l : { &std::as_const(m_painted), &now }) {
+        if (!l->lit.isEmpty())
+            region += rim(l->lit);
+        region += l->label.adjusted(-1, -1, 1, 1);
+        region += l->magnifier.adjusted(-1, -1, 1, 1);
+        region += l->hint.adjusted(-1, -1, 1, 1);
+    }
+    m_painted = now;
+    update(region);
+    updateCursorShape();
+}
+
+void SelectionOverlay::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    const Layout l = layout();
+    const QImage &display = m_selector.display(m_screen);
+    const qreal sx = width() > 0 ? qreal(display.width()) / width() : 1.0;
+    const qreal sy = height() > 0 ? qreal(display.height()) / height() : 1.0;
+    auto source = [sx, sy](const QRectF &r) { return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy); };
+
+    // The frozen screen, darker where nothing is selected.
+    const QRect exposed = event->rect();
+    p.drawImage(QRectF(exposed), m_selector.dimmed(m_screen), source(QRectF(exposed)));
+    if (!l.bright.isEmpty()) {
+        const QRectF bright = l.bright & QRectF(exposed);
+        if (!bright.isEmpty())
+            p.drawImage(bright, display, source(bright));
+    }
+
+    if (!l.lit.isEmpty()) {
+        // A dark and a light line, so the edge shows on any picture.
+        const QRectF edge = l.lit.adjusted(0.5, 0.5, -0.5, -0.5);
+        p.setPen(QPen(QColor(0, 0, 0, 170), 1));
+        p.drawRect(edge.adjusted(-1, -1, 1, 1));
+        p.setPen(QPen(Accent, 1));
+        p.drawRect(edge);
+        if (m_selector.mode() == Selector::Mode::Adjusting) {
+            for (const QRectF &h : handlesOf(l.lit)) {
+                p.fillRect(h, Accent);
+                p.setPen(QPen(Qt::black, 1));
+                p.drawRect(h.adjusted(-0.5, -0.5, 0.5, 0.5));
+                p.setPen(QPen(Qt::white, 1));
+                p.drawRect(h.adjusted(0.5, 0.5, -0.5, -0.5));
+            }
+        }
+    }
+
+    if (!l.label.isEmpty()) {
+        p.fillRect(l.label, QColor(0, 0, 0, 190));
+        p.setPen(Qt::white);
+        p.drawText(l.label, Qt::AlignCenter, labelText());
+    }
+
+    // The key hint, faint while the pointer is near it.
+    p.save();
+    p.setOpacity(l.hintFaded ? 0.25 : 1.0);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(30, 30, 30, 200));
-    p.drawRoundedRect(hint, 6, 6);
+    p.drawRoundedRect(l.hint, 6, 6);
     p.setPen(Qt::white);
-    p.drawText(hint.adjusted(12, 0, -12, 0), Qt::AlignCenter, fm.elidedText(KeyHint, Qt::ElideRight, hintW - 24));
+    const QFontMetrics fm(font());
+    p.drawText(l.hint.adjusted(12, 0, -12, 0), Qt::AlignCenter,
+               fm.elidedText(m_selector.hint(), Qt::ElideRight, l.hint.width() - 24));
+    p.restore();
+
+    if (!l.magnifier.isEmpty()) {
+        if (const auto under = m_selector.pixelUnderCursor(); under && under->first == m_screen)
+            magnifier::paint(p, l.magnifier, m_selector.screen(m_screen).image, under->second,
+                             m_selector.cursorPosition());
+    }
+    p.end();
+
+    if (m_firstPaint) {
+        m_firstPaint = false;
+        m_selector.firstPainted();
+        // The keyboard can be taken only once the window is on the screen.
+        const QPointF cursor = m_selector.cursor();
+        const int cursorScreen = m_selector.desktop().screenAtLogical(cursor);
+        if (cursorScreen == m_screen || (cursorScreen < 0 && m_screen == 0)) {
+            QTimer::singleShot(0, this, [this] {
+                activateWindow();
+                setFocus();
+                if (!onWayland())
+                    grabKeyboard();
+            });
+        }
+    }
+}
+
+void SelectionOverlay::updateCursorShape()
+{
+    Qt::CursorShape shape = Qt::CrossCursor;
+    if (m_selector.mode() == Selector::Mode::Adjusting) {
+        const Desktop &d = m_selector.desktop();
+        const Handle h = m_selector.selection().adjusting() != Handle::None
+                             ? m_selector.selection().adjusting()
+                             : m_selector.selection().handleAt(d.toDesktop(m_selector.cursor()),
+                                                               Selector::HandleReach * d.scale());
+        switch (h) {
+        case Handle::Inside: shape = Qt::SizeAllCursor; break;
+        case Handle::Left:
+        case Handle::Right: shape = Qt::SizeHorCursor; break;
+        case Handle::Top:
+        case Handle::Bottom: shape = Qt::SizeVerCursor; break;
+        case Handle::TopLeft:
+        case Handle::BottomRight: shape = Qt::SizeFDiagCursor; break;
+        case Handle::TopRight:
+        case Handle::BottomLeft: shape = Qt::SizeBDiagCursor; break;
+        case Handle::None: break;
+        }
+    }
+    if (cursor().shape() != shape)
+        setCursor(shape);
 }
 
 void SelectionOverlay::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::RightButton) {
-        cancel();
-        return;
-    }
-    if (event->button() != Qt::LeftButton)
-        return;
-    emit selectionStarted(this);
-    m_selection.press(toImage(event->position()));
-    update();
+    m_selector.mousePress(event->globalPosition(), event->button(), event->modifiers());
 }
 
 void SelectionOverlay::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_selection.isDragging())
-        return;
-    m_selection.drag(toImage(event->position()));
-    update();
+    m_selector.mouseMove(event->globalPosition(), event->buttons(), event->modifiers());
 }
 
 void SelectionOverlay::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || !m_selection.isDragging())
-        return;
-    m_selection.drag(toImage(event->position()));
-    m_selection.finishDrag();
-    accept();
+    m_selector.mouseRelease(event->globalPosition(), event->button(), event->modifiers());
 }
 
 void SelectionOverlay::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        accept();
+    m_selector.mouseDoubleClick(event->globalPosition(), event->button());
+}
+
+void SelectionOverlay::wheelEvent(QWheelEvent *event)
+{
+    // Whole steps of a wheel, however finely a touchpad sends them.
+    m_wheel += event->angleDelta().y();
+    while (std::abs(m_wheel) >= 120) {
+        m_selector.wheel(m_wheel > 0 ? 1 : -1);
+        m_wheel -= m_wheel > 0 ? 120 : -120;
+    }
 }
 
 void SelectionOverlay::keyPressEvent(QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const int step = (mods & Qt::ShiftModifier) ? 1 : 10;
-    int dx = 0, dy = 0;
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        cancel();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        accept();
-        return;
-    case Qt::Key_Left: dx = -step; break;
-    case Qt::Key_Right: dx = step; break;
-    case Qt::Key_Up: dy = -step; break;
-    case Qt::Key_Down: dy = step; break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    if (mods & (Qt::ControlModifier | Qt::AltModifier))
-        m_selection.resize(dx, dy);
-    else
-        m_selection.move(dx, dy);
-    update();
+    m_selector.key(event->key(), event->modifiers());
 }
+
+} // namespace lumaro::capture

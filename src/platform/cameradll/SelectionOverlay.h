@@ -1,37 +1,41 @@
 #pragma once
 
-#include "Selection.h"
-
-#include <QImage>
-#include <QPixmap>
 #include <QWidget>
 
-// One screen, frozen as it was grabbed, with a rectangle to drag over it. The
-// dimming outside the rectangle is painted in one pass over the still image.
+namespace lumaro::capture {
+
+class Selector;
+
+// One screen of the selector: a window over the whole screen that shows the
+// frozen picture, darker outside the selection, with the selection's outline
+// and handles, the size read-out, the magnifier and the key hint. Input goes
+// to the Selector; a change repaints only what it touched.
 class SelectionOverlay : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Outcome { Pending, Accepted, Cancelled };
+    SelectionOverlay(Selector &selector, int screen);
 
-    // `frozen` is the screen in device pixels; the widget covers `geometry`
-    // in logical pixels.
-    SelectionOverlay(const QPixmap &frozen, const QRect &geometry);
+    // On its screen: placed there on X11, full screen on Wayland, where a
+    // program cannot place its windows.
+    void present();
+    void dismiss();
 
-    Outcome outcome() const { return m_outcome; }
-    // The selected pixels of the frozen screen, at the screen's own resolution.
-    QImage selectedImage() const;
-    // The selection in the frozen image's pixels.
-    QRect selectedRect() const { return m_selection.rect(); }
-
-signals:
-    void finished(SelectionOverlay *self);
-    void selectionStarted(SelectionOverlay *self);
+    // What is drawn where, in this window's logical pixels (for tests too).
+    struct Layout
+    {
+        QRectF lit;      // the selection or highlighted element, outlined; empty for none
+        QRectF bright;   // the part shown undimmed
+        QRect label;     // size and position read-out
+        QRect magnifier; // the loupe with its text
+        QRect hint;      // the key hint
+        bool hintFaded = false;
+    };
+    Layout layout() const;
+    QRectF toLocal(const QRect &desktop) const;
 
 public slots:
-    void cancel();
-    // Another screen's selection began: this one lets go of its own.
-    void clearSelection();
+    void refresh();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -39,15 +43,21 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Tab walks the elements here, not the focus.
+    bool focusNextPrevChild(bool) override { return false; }
 
 private:
-    QPoint toImage(QPointF logical) const;
-    QRectF toLogical(const QRect &imageRect) const;
-    void accept();
+    void updateCursorShape();
+    QString labelText() const;
 
-    QPixmap m_frozen;
-    qreal m_scale; // device pixels per logical pixel
-    Selection m_selection;
-    Outcome m_outcome = Outcome::Pending;
+    Selector &m_selector;
+    int m_screen;
+    Layout m_painted;
+    bool m_shown = false;
+    bool m_firstPaint = true;
+    int m_wheel = 0;
 };
+
+} // namespace lumaro::capture

@@ -1,29 +1,95 @@
-// The capture library: freezes every screen, lets the user drag a rectangle
-// over the still image and puts the selected pixels on the clipboard.
+// The capture library: freezes every screen, lets the person select a region
+// over the still picture and puts the selected pixels on the clipboard.
 //
-//   int CameraSubArea(void)          1 accepted, 0 cancelled, -1 failed
+//   int CameraSubArea(void)           1 accepted, 0 cancelled, -1 failed
 //   const char *CameraLastError(void) why the last call failed (UTF-8)
 
+#include "Elements.h"
+#include "GrabBackend.h"
 #include "SelectionOverlay.h"
+#include "Selector.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QEventLoop>
-#include <QScreen>
+#include <QWidget>
+#include <QWindow>
 
-#include <memory>
-#include <vector>
+#include <optional>
 
 using namespace Qt::StringLiterals;
+using namespace lumaro::capture;
 
 namespace {
 
 QByteArray g_lastError;
+// The rectangle of the last accepted capture of this run, for R.
+std::optional<QRectF> g_lastRegion;
 
 int fail(const QString &why)
 {
     g_lastError = why.toUtf8();
     return -1;
+}
+
+QRectF globalRect(const QWidget *w)
+{
+    return QRectF(QPointF(w->mapToGlobal(QPoint(0, 0))), QSizeF(w->size()));
+}
+
+// A widget's visible children that a click would reach, front first, as
+// elements inside `parent`.
+void addChildren(Elements &elements, const Desktop &desktop, const QWidget *widget, int parent)
+{
+    const QObjectList &children = widget->children();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        const auto *child = qobject_cast<const QWidget *>(*it);
+        if (!child || child->isWindow() || !child->isVisible() || child->size().isEmpty()
+            || child->testAttribute(Qt::WA_TransparentForMouseEvents))
+            continue;
+        addChildren(elements, desktop, child, elements.add(desktop.fromLogical(globalRect(child)), parent));
+    }
+}
+
+// This program's own window as elements: the window with its frame, the
+// area inside the frame, then every panel and control.
+void addOwnWindow(Elements &elements, const Desktop &desktop, const QWidget *window, const QRectF &frame)
+{
+    const int outer = elements.add(desktop.fromLogical(frame));
+    const QRect inner = desktop.fromLogical(globalRect(window));
+    addChildren(elements, desktop, window,
+                inner == desktop.fromLogical(frame) ? outer : elements.add(inner, outer));
+}
+
+Elements findElements(GrabBackend &backend, const Desktop &desktop, const QList<WId> &overlays)
+{
+    QList<QWindow *> own;
+    QList<QWidget *> ownWidgets;
+    QWidget *active = QApplication::activeWindow();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || qobject_cast<SelectionOverlay *>(w) || !w->windowHandle())
+            continue;
+        // Without stacking order from the desktop, the active window counts as the front one.
+        w == active ? ownWidgets.prepend(w) : ownWidgets.append(w);
+    }
+    for (QWidget *w : std::as_const(ownWidgets))
+        own << w->windowHandle();
+
+    Elements elements;
+    const std::vector<WindowOnScreen> windows = backend.windows(own, overlays);
+    if (windows.empty()) {
+        for (QWidget *w : std::as_const(ownWidgets))
+            addOwnWindow(elements, desktop, w, QRectF(w->frameGeometry()));
+        return elements;
+    }
+    for (const WindowOnScreen &w : windows) {
+        const auto mine = std::find_if(ownWidgets.cbegin(), ownWidgets.cend(),
+                                       [&](QWidget *widget) { return widget->windowHandle() == w.own; });
+        if (w.own && mine != ownWidgets.cend())
+            addOwnWindow(elements, desktop, *mine, w.rect);
+        else
+            elements.add(desktop.fromLogical(w.rect));
+    }
+    return elements;
 }
 
 } // namespace
@@ -38,60 +104,39 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     g_lastError.clear();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return fail(u"截图组件只能在图形界面程序中使用。"_s);
-    if (QGuiApplication::platformName().startsWith(u"wayland"_s))
-        return fail(u"当前是 Wayland 会话，程序无法直接读取屏幕内容。请在 X11 会话中使用截图功能。"_s);
+    // While a capture waits for the desktop, a second one is not started.
+    static bool running = false;
+    if (running)
+        return 0;
+    running = true;
+    struct Done
+    {
+        ~Done() { running = false; }
+    } done;
 
     // Let pending repaints (the button just released) reach the screen first.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    std::vector<std::unique_ptr<SelectionOverlay>> overlays;
-    for (QScreen *screen : QGuiApplication::screens()) {
-        // Each screen on its own, in that screen's own coordinates.
-        const QPixmap frozen = screen->grabWindow(0);
-        if (frozen.isNull() || frozen.width() <= 0)
-            return fail(u"无法读取屏幕内容。"_s);
-        overlays.push_back(std::make_unique<SelectionOverlay>(frozen, screen->geometry()));
-    }
-    if (overlays.empty())
+    const std::unique_ptr<GrabBackend> backend = makeGrabBackend();
+    GrabResult grabbed = backend->grab(QGuiApplication::screens());
+    if (grabbed.cancelled)
+        return 0;
+    if (!grabbed.error.isEmpty())
+        return fail(grabbed.error);
+    if (grabbed.screens.empty())
         return fail(u"没有可截取的屏幕。"_s);
 
-    QEventLoop loop;
-    SelectionOverlay *done = nullptr;
-    // Keys belong to the selector until it is done: to the screen where the
-    // user last started a selection, the first screen before that.
-    SelectionOverlay *keys = overlays.front().get();
-    auto takeKeys = [&keys](SelectionOverlay *o) {
-        keys->releaseKeyboard();
-        keys = o;
-        o->activateWindow();
-        o->setFocus();
-        o->grabKeyboard();
-    };
-    for (auto &o : overlays) {
-        QObject::connect(o.get(), &SelectionOverlay::finished, &loop, [&](SelectionOverlay *which) {
-            done = which;
-            loop.quit();
-        });
-        QObject::connect(o.get(), &SelectionOverlay::selectionStarted, &loop, [&](SelectionOverlay *which) {
-            for (auto &other : overlays)
-                if (other.get() != which)
-                    other->clearSelection();
-            if (which != keys)
-                takeKeys(which);
-        });
-        o->show();
-    }
-    takeKeys(keys);
-    loop.exec();
-    keys->releaseKeyboard();
-    for (auto &o : overlays)
-        o->hide();
-
-    if (!done || done->outcome() != SelectionOverlay::Outcome::Accepted)
+    Selector selector(std::move(grabbed.screens));
+    selector.setLastRegion(g_lastRegion);
+    selector.setElementSource([&backend](const Desktop &desktop, const QList<WId> &overlays) {
+        return findElements(*backend, desktop, overlays);
+    });
+    if (selector.exec() != Selector::Outcome::Accepted)
         return 0;
-    const QImage image = done->selectedImage();
+    const QImage image = selector.selectedImage();
     if (image.isNull())
         return fail(u"截图区域为空。"_s);
+    g_lastRegion = selector.selectedLogical();
     QGuiApplication::clipboard()->setImage(image);
     return 1;
 }

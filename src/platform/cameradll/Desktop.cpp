@@ -1,0 +1,192 @@
+#include "Desktop.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace lumaro::capture {
+
+namespace {
+
+int rounded(qreal v) { return int(std::lround(v)); }
+
+qreal distance(const QRectF &r, QPointF p)
+{
+    const qreal dx = std::max({ r.left() - p.x(), 0.0, p.x() - r.right() });
+    const qreal dy = std::max({ r.top() - p.y(), 0.0, p.y() - r.bottom() });
+    return std::hypot(dx, dy);
+}
+
+} // namespace
+
+Desktop::Desktop(const std::vector<std::pair<QRect, qreal>> &screens)
+{
+    for (const auto &[logical, scale] : screens)
+        m_scale = std::max(m_scale, scale);
+    for (const auto &[logical, scale] : screens) {
+        const QRect area(rounded(logical.x() * m_scale), rounded(logical.y() * m_scale),
+                         rounded(logical.width() * m_scale), rounded(logical.height() * m_scale));
+        m_screens.push_back({ logical, scale, area });
+        m_bounds |= area;
+    }
+}
+
+int Desktop::screenAt(QPoint desktop) const
+{
+    for (std::size_t i = 0; i < m_screens.size(); ++i)
+        if (m_screens[i].area.contains(desktop))
+            return int(i);
+    return -1;
+}
+
+int Desktop::screenAtLogical(QPointF logical) const
+{
+    for (std::size_t i = 0; i < m_screens.size(); ++i)
+        if (QRectF(m_screens[i].logical).contains(logical))
+            return int(i);
+    return -1;
+}
+
+QRect Desktop::cellAt(int screen, QPointF logical) const
+{
+    const Screen &s = m_screens.at(std::size_t(screen));
+    const QPointF local = logical - QPointF(s.logical.topLeft());
+    const int devW = std::max(1, rounded(s.logical.width() * s.scale));
+    const int devH = std::max(1, rounded(s.logical.height() * s.scale));
+    const int dx = std::clamp(int(std::floor(local.x() * s.scale)), 0, devW - 1);
+    const int dy = std::clamp(int(std::floor(local.y() * s.scale)), 0, devH - 1);
+    const qreal ratio = m_scale / s.scale; // desktop pixels per device pixel
+    const QPoint first(s.area.x() + rounded(dx * ratio), s.area.y() + rounded(dy * ratio));
+    const QPoint last(s.area.x() + std::max(rounded((dx + 1) * ratio), rounded(dx * ratio) + 1) - 1,
+                      s.area.y() + std::max(rounded((dy + 1) * ratio), rounded(dy * ratio) + 1) - 1);
+    return QRect(first, last) & s.area;
+}
+
+QRect Desktop::cellAt(QPointF logical) const
+{
+    if (m_screens.empty())
+        return {};
+    int screen = screenAtLogical(logical);
+    if (screen < 0) {
+        qreal best = -1;
+        for (std::size_t i = 0; i < m_screens.size(); ++i) {
+            const qreal d = distance(QRectF(m_screens[i].logical), logical);
+            if (best < 0 || d < best) {
+                best = d;
+                screen = int(i);
+            }
+        }
+    }
+    return cellAt(screen, logical);
+}
+
+QPointF Desktop::toDesktop(QPointF logical) const
+{
+    const QRect cell = cellAt(logical);
+    const int screen = screenAt(cell.topLeft());
+    if (screen < 0)
+        return logical * m_scale;
+    const Screen &s = m_screens[std::size_t(screen)];
+    return QPointF(s.area.topLeft()) + (logical - QPointF(s.logical.topLeft())) * m_scale;
+}
+
+QRectF Desktop::toLogical(const QRect &desktop) const
+{
+    int screen = screenAt(desktop.center());
+    if (screen < 0)
+        return { desktop.x() / m_scale, desktop.y() / m_scale, desktop.width() / m_scale, desktop.height() / m_scale };
+    const Screen &s = m_screens[std::size_t(screen)];
+    return { s.logical.x() + (desktop.x() - s.area.x()) / m_scale, s.logical.y() + (desktop.y() - s.area.y()) / m_scale,
+             desktop.width() / m_scale, desktop.height() / m_scale };
+}
+
+QRect Desktop::fromLogical(const QRectF &logical) const
+{
+    const QRect centre = cellAt(logical.center());
+    const int screen = screenAt(centre.topLeft());
+    if (screen < 0)
+        return {};
+    const Screen &s = m_screens[std::size_t(screen)];
+    return { s.area.x() + rounded((logical.x() - s.logical.x()) * m_scale),
+             s.area.y() + rounded((logical.y() - s.logical.y()) * m_scale), rounded(logical.width() * m_scale),
+             rounded(logical.height() * m_scale) };
+}
+
+qreal Desktop::scaleFor(const QRect &selection) const
+{
+    qreal best = 0;
+    for (const Screen &s : m_screens)
+        if (s.area.intersects(selection))
+            best = std::max(best, s.scale);
+    return best > 0 ? best : m_scale;
+}
+
+QImage Desktop::compose(const QRect &selection, const std::vector<QImage> &pictures) const
+{
+    const qreal f = scaleFor(selection) / m_scale; // output pixels per desktop pixel
+    const QSize size(rounded(selection.width() * f), rounded(selection.height() * f));
+    if (size.isEmpty())
+        return {};
+    QImage out(size, QImage::Format_RGB32);
+    out.fill(Qt::black); // where no screen is, in a desktop of screens of unequal sizes
+    QPainter p(&out);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    for (std::size_t i = 0; i < m_screens.size() && i < pictures.size(); ++i) {
+        const Screen &s = m_screens[i];
+        const QRect part = selection & s.area;
+        if (part.isEmpty())
+            continue;
+        const qreal r = s.scale / m_scale; // device pixels per desktop pixel
+        const QRectF dest((part.x() - selection.x()) * f, (part.y() - selection.y()) * f, part.width() * f,
+                          part.height() * f);
+        const QRectF src((part.x() - s.area.x()) * r, (part.y() - s.area.y()) * r, part.width() * r,
+                         part.height() * r);
+        const QRect destPx = dest.toAlignedRect(), srcPx = src.toAlignedRect();
+        if (destPx.size() == srcPx.size() && QRectF(destPx) == dest && QRectF(srcPx) == src) {
+            // This screen's own pixels, as they are.
+            p.drawImage(destPx.topLeft(), pictures[i], srcPx);
+        } else {
+            // A screen of lower density comes in larger: by a whole factor each
+            // of its pixels simply repeats, so every pixel is one of its own.
+            const qreal zoom = dest.width() / std::max(src.width(), 1e-9);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, std::abs(zoom - std::round(zoom)) > 1e-9);
+            p.drawImage(dest, pictures[i], src);
+        }
+    }
+    p.end();
+    return out;
+}
+
+std::vector<QImage> splitDesktopPicture(const QImage &whole, const std::vector<QRect> &screens, QString *error)
+{
+    QRect layout;
+    for (const QRect &g : screens)
+        layout |= g;
+    if (whole.isNull() || layout.isEmpty()) {
+        *error = u"桌面截图是空的。"_s;
+        return {};
+    }
+    const qreal k = qreal(whole.width()) / layout.width();
+    const qreal expectedHeight = layout.height() * k;
+    if (std::abs(whole.height() - expectedHeight) > std::max(2.0, whole.height() * 0.01)) {
+        *error = u"桌面截图（%1×%2）与屏幕的排列（%3×%4）不符。"_s.arg(whole.width())
+                     .arg(whole.height())
+                     .arg(layout.width())
+                     .arg(layout.height());
+        return {};
+    }
+    const QImage source = whole.format() == QImage::Format_RGB32 ? whole : whole.convertToFormat(QImage::Format_RGB32);
+    std::vector<QImage> parts;
+    for (const QRect &g : screens) {
+        const QRect r = QRect(rounded((g.x() - layout.x()) * k), rounded((g.y() - layout.y()) * k),
+                              rounded(g.width() * k), rounded(g.height() * k))
+                        & source.rect();
+        parts.push_back(source.copy(r));
+    }
+    return parts;
+}
+
+} // namespace lumaro::capture

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+#include <QWindow>
+
+#include <memory>
+#include <vector>
+
+class QScreen;
+
+namespace lumaro::capture {
+
+// One screen as it was when the capture began.
+struct FrozenScreen
+{
+    QScreen *screen = nullptr;
+    QRect geometry; // logical, as QScreen::geometry() gives it
+    QImage image;   // the screen's pixels; device pixels on X11
+
+    qreal scale() const { return geometry.width() > 0 ? qreal(image.width()) / geometry.width() : 1.0; }
+};
+
+struct GrabResult
+{
+    std::vector<FrozenScreen> screens;
+    QString error;          // why nothing was grabbed, in Chinese
+    bool cancelled = false; // the person gave up waiting
+};
+
+// A top-level window on the screen, for taking it whole with one click.
+struct WindowOnScreen
+{
+    QRectF rect;          // logical, frame included
+    QWindow *own = nullptr; // the window of this program it belongs to, if any
+};
+
+// A way to read the screens' pixels, chosen at run time for the desktop the
+// program runs on.
+class GrabBackend
+{
+public:
+    virtual ~GrabBackend() = default;
+    virtual GrabResult grab(const QList<QScreen *> &screens) = 0;
+    // Top-level windows topmost first, as far as the desktop tells; `skip`
+    // (the selector's own windows) left out.
+    virtual std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip)
+    {
+        Q_UNUSED(own);
+        Q_UNUSED(skip);
+        return {};
+    }
+};
+
+// The backend for this desktop; never null.
+std::unique_ptr<GrabBackend> makeGrabBackend();
+
+} // namespace lumaro::capture

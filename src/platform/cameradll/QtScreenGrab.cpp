@@ -1,0 +1,27 @@
+#include "QtScreenGrab.h"
+
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace lumaro::capture {
+
+GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
+{
+    GrabResult result;
+    for (QScreen *screen : screens) {
+        // Coordinates are the screen's own: grabbing with desktop coordinates
+        // shifts every screen but the first.
+        QImage image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        if (image.isNull()) {
+            result.screens.clear();
+            result.error = u"无法读取屏幕“%1”的内容。"_s.arg(screen->name());
+            return result;
+        }
+        image.setDevicePixelRatio(1.0);
+        result.screens.push_back({ screen, screen->geometry(), std::move(image) });
+    }
+    return result;
+}
+
+} // namespace lumaro::capture

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "Desktop.h"
+#include "Elements.h"
+#include "GrabBackend.h"
+#include "Selection.h"
+
+#include <QEventLoop>
+#include <QObject>
+#include <QPointF>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace lumaro::capture {
+
+class SelectionOverlay;
+
+// The region selector over the frozen screens: one overlay window per screen
+// shows it, this decides. It works in desktop pixels (see Desktop), so that a
+// selection may cross from one screen to another.
+//
+// Hovering, the element under the pointer is highlighted and a click takes
+// it. A drag selects a rectangle and accepts it on release; released with
+// Ctrl, or with Space pressed during the drag, it stays to be adjusted with
+// the handles, the mouse and the keys. Enter or a double-click accepts, Esc
+// or a right click cancels (a right click while adjusting first drops the
+// selection).
+class Selector : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { Hovering, Dragging, Adjusting };
+    enum class Outcome { Pending, Accepted, Cancelled };
+
+    explicit Selector(std::vector<FrozenScreen> screens, QObject *parent = nullptr);
+    ~Selector() override;
+
+    // What a click can take. Asked for once the selector is first on screen,
+    // so that finding the windows never delays it.
+    void setElementSource(std::function<Elements(const Desktop &, const QList<WId> &overlays)> source);
+    // The previous capture's rectangle, for R.
+    void setLastRegion(std::optional<QRectF> logical) { m_lastRegion = logical; }
+
+    // Puts an overlay on every screen and waits until the person is done.
+    Outcome exec();
+    void show();
+    void hide();
+
+    Outcome outcome() const { return m_outcome; }
+    // Accepted: the selected rectangle in desktop pixels and logical coordinates.
+    QRect selectedRect() const { return m_selection.rect(); }
+    QRectF selectedLogical() const { return m_desktop.toLogical(m_selection.rect()); }
+    // The selected pixels, each part from its own screen's pixels.
+    QImage selectedImage() const;
+
+    // ---- State, for the overlays and for tests
+    const Desktop &desktop() const { return m_desktop; }
+    const FrozenScreen &screen(int i) const { return m_screens[std::size_t(i)]; }
+    const QImage &display(int i) const { return m_display[std::size_t(i)]; }
+    const QImage &dimmed(int i) const { return m_dimmed[std::size_t(i)]; }
+    SelectionOverlay *overlay(int i) const { return m_overlays[std::size_t(i)].get(); }
+    int screenCount() const { return int(m_screens.size()); }
+    Mode mode() const { return m_mode; }
+    // The rectangle shown undimmed and outlined: the selection, or the
+    // highlighted element while hovering. Empty for none.
+    QRect lit() const;
+    bool litIsWholeScreen() const;
+    const Selection &selection() const { return m_selection; }
+    QPointF cursor() const { return m_cursor; }   // logical
+    bool magnifierShown() const { return m_magnifier; }
+    // The pointer's pixel on its screen's frozen picture, and its colour.
+    std::optional<std::pair<int, QPoint>> pixelUnderCursor() const;
+    QString colourUnderCursor() const;
+    // The pointer's position as the read-outs show it: desktop pixels from the
+    // desktop's top-left corner.
+    QPoint cursorPosition() const;
+    // The size the capture would have, in pixels, and the key hint for the mode.
+    QSize outputSize(const QRect &desktop) const;
+    QString hint() const;
+    static QString hintFor(Mode mode);
+
+    // ---- Input from the overlays, in logical global coordinates
+    void mousePress(QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void mouseMove(QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void mouseRelease(QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void mouseDoubleClick(QPointF at, Qt::MouseButton button);
+    void wheel(int steps);
+    void key(int key, Qt::KeyboardModifiers modifiers);
+    void firstPainted();
+
+    // Handles and edges take the mouse this far from them, in logical pixels.
+    static constexpr qreal HandleReach = 6;
+    // Edges snap to elements within this many logical pixels.
+    static constexpr int SnapReach = 8;
+    // A press moves this far, in logical pixels, before it is a drag.
+    static constexpr qreal DragStart = 3;
+
+signals:
+    void changed();
+
+private:
+    void accept();
+    void cancel();
+    void hover(QPointF at);
+    void restoreLastRegion();
+    int step(Qt::KeyboardModifiers modifiers) const;
+    void loadElements();
+
+    std::vector<FrozenScreen> m_screens;
+    std::vector<QImage> m_display, m_dimmed;
+    Desktop m_desktop;
+    Elements m_elements;
+    SnapLines m_snap;
+    ElementWalk m_walk;
+    Selection m_selection;
+    std::function<Elements(const Desktop &, const QList<WId> &)> m_elementSource;
+    bool m_elementsLoaded = false;
+    std::optional<QRectF> m_lastRegion;
+
+    Mode m_mode = Mode::Hovering;
+    Outcome m_outcome = Outcome::Pending;
+    QPointF m_cursor;
+    bool m_magnifier = true;
+    // A press not yet known to be a click or a drag.
+    bool m_pressed = false;
+    QPointF m_pressAt;
+    QRect m_pressCell;
+    bool m_pressFromAdjusting = false;
+    bool m_keepForAdjusting = false;
+
+    std::vector<std::unique_ptr<SelectionOverlay>> m_overlays;
+    QEventLoop m_loop;
+};
+
+// A screen's picture made darker once, for the parts outside the selection.
+QImage dimmedCopy(const QImage &picture);
+
+} // namespace lumaro::capture
