@@ -16,6 +16,7 @@ want=(
 if [[ "${1:-}" == --test ]]; then
   want+=(
     xvfb xauth xdotool x11-utils    # end-to-end tests drive the real window
+    x11-xserver-utils xclip         # two monitors on one Xvfb (xrandr), reading the clipboard
     libx11-dev libxtst-dev libxdamage-dev libxfixes-dev   # tests/e2e/xdrive.c, the outside timer
     imagemagick                     # independent screenshots to compare captures with
     dbus dbus-x11 at-spi2-core python3-pyatspi   # reading the window over AT-SPI

@@ -174,10 +174,11 @@ wait_window() {
   for _ in $(seq 200); do
     id=$(find_window "$1" || true)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
-    kill -0 "$APP_PID" 2>/dev/null || fail "the program ended: $(tail -n 20 "$E2E_TMP/app.log")"
+    [[ -z "${APP_PID:-}" ]] || kill -0 "$APP_PID" 2>/dev/null ||
+      fail "the program ended: $(tail -n 20 "$E2E_TMP/app.log")"
     sleep 0.05
   done
-  fail "no window named /$1/ appeared; program said: $(tail -n 20 "$E2E_TMP/app.log")"
+  fail "no window named /$1/ appeared; program said: $(tail -n 20 "$E2E_TMP/app.log" 2>/dev/null)"
 }
 
 # wait_gone ID: waits until the window is no longer viewable.

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Two screens side by side: one Xvfb of 2304x1024 split into two monitors
+# (1280x1024 at 0,0 and 1024x768 at 1280,0), which Qt reads as two screens.
+# A drag across the seam must give exactly the pixels an independent
+# screenshot of the same rectangle shows.
+source "$(dirname "$0")/lib.sh"
+need xrandr import compare identify display
+
+start_display 2304x1024
+# The first takes over the output "screen", so its own monitor goes.
+xrandr --setmonitor left 1280/338x1024/270+0+0 screen >/dev/null
+xrandr --setmonitor right 1024/270x768/203+1280+0 none >/dev/null
+[[ $(xrandr --listmonitors | head -n1) == "Monitors: 2" ]] || skip "this Xvfb cannot split into monitors"
+# Something to see on both sides of the seam: a picture across it, shown by
+# another program.
+convert -size 400x600 'gradient:#3060c0-#e0a020' -rotate 90 -fill white -draw 'circle 300,200 330,230' \
+  "$E2E_TMP/seam.png"
+display -geometry +1000+50 "$E2E_TMP/seam.png" &
+E2E_PIDS+=($!)
+wait_window '^ImageMagick' >/dev/null
+start_lumaro "$1"
+
+x0=1180 y0=120 x1=1399 y1=339
+shot $x0 $y0 $((x1 - x0 + 1)) $((y1 - y0 + 1)) "$E2E_TMP/expected.png"
+press Command5
+overlay=$(wait_window '^截取屏幕$')
+settle
+# The second screen's selector covers it too.
+[[ $(xdotool search --onlyvisible --name '^截取屏幕$' | wc -l) -eq 2 ]] || fail "not one selector window on each screen"
+xdotool mousemove $x0 $y0 mousedown 1 mousemove 1250 200 mousemove 1300 250
+xdotool keydown alt mousemove $x1 $y1 mouseup 1 keyup alt
+wait_gone "$overlay"
+settle
+
+press Command6
+dialog=$(wait_window '^打开文件$')
+out=$E2E_TMP/seam.bmp
+file_dialog_answer "$dialog" "$out"
+wait_for 10 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+[[ $(identify -format '%wx%h' "$out") == 220x220 ]] || fail "the capture is $(identify -format '%wx%h' "$out"), not 220x220"
+same_pixels "$out" "$E2E_TMP/expected.png" || fail "the capture across the seam differs from the screen"
+pass "a drag across the seam gives the exact pixels of both screens"
+stop_program "$MAIN"
+finish

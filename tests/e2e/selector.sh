@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The region selector as a person uses it: one click on the picture display
+# takes exactly its pixels, caption included; a drag that starts a pixel off
+# is mended with a key after a Ctrl release; the magnifier's colour goes to
+# the clipboard with C. Each capture is saved as a bitmap and compared with an
+# independent screenshot of the same rectangle.
+source "$(dirname "$0")/lib.sh"
+need import compare identify xclip
+
+start_lumaro "$1" 1280x1024
+read -r px py pw ph < <(control Imageshow)
+shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/display.png"
+
+# capture_to FILE: saves the capture now on show, waits for the whole file.
+capture_to() {
+  press Command6
+  local dialog
+  dialog=$(wait_window '^打开文件$')
+  file_dialog_answer "$dialog" "$1"
+  wait_for 10 "the saved capture" bash -c "[[ -s '$1' ]] && identify '$1' >/dev/null 2>&1"
+  press Command7
+  settle
+}
+
+open_selector() {
+  press Command5
+  OVERLAY=$(wait_window '^截取屏幕$')
+  settle
+}
+
+# 1. One click on the picture display.
+open_selector
+xdotool mousemove $((px + pw / 3)) $((py + ph / 2))
+settle 150
+xdotool click 1
+wait_gone "$OVERLAY"
+settle
+capture_to "$E2E_TMP/click.bmp"
+[[ $(identify -format '%wx%h' "$E2E_TMP/click.bmp") == "${pw}x${ph}" ]] ||
+  fail "one click took $(identify -format '%wx%h' "$E2E_TMP/click.bmp"), not the display's ${pw}x${ph}"
+same_pixels "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" || fail "one click did not take the display's exact pixels"
+pass "one click takes the picture display, ${pw}x${ph}, exactly"
+
+# 2. A drag that starts one pixel right of the display, released with Ctrl:
+#    Alt+Left moves the top-left corner back by one; Enter accepts. Away from
+#    the display's edges, so that nothing snaps.
+open_selector
+x0=$((px + 1)) y0=$py x1=$((px + pw - 1)) y1=$((py + ph - 1))
+xdotool mousemove $x0 $y0 mousedown 1
+xdotool mousemove $((x0 + 30)) $((y0 + 30))
+xdotool mousemove $x1 $y1
+xdotool keydown alt  # drag freely: the display's own edges would snap
+xdotool mousemove $x1 $y1
+xdotool keyup alt
+xdotool keydown ctrl mouseup 1 keyup ctrl
+settle 150
+xdotool key alt+Left
+settle 150
+xdotool key Return
+wait_gone "$OVERLAY"
+settle
+capture_to "$E2E_TMP/mended.bmp"
+same_pixels "$E2E_TMP/mended.bmp" "$E2E_TMP/display.png" || fail "the mended selection is not the display's pixels"
+pass "a drag one pixel off, mended with Alt+Left, takes the display exactly"
+
+# 3. A selection adjusted with the keys to a known rectangle: 40 x 30 at (20, 20).
+open_selector
+xdotool mousemove 20 20 mousedown 1 mousemove 40 40 mousemove 50 45
+xdotool keydown ctrl mouseup 1 keyup ctrl
+settle 150
+# Now 31 x 26 from (20, 20): grow the bottom-right corner by 9 and 4.
+for _ in $(seq 9); do xdotool key ctrl+Right; done
+for _ in $(seq 4); do xdotool key ctrl+Down; done
+# Move by 10 right and 10 down, and back by 10 right: Shift steps by ten.
+xdotool key shift+Right shift+Down shift+Left
+settle 150
+xdotool key Return
+wait_gone "$OVERLAY"
+settle
+shot 20 30 40 30 "$E2E_TMP/keys-expected.png"
+capture_to "$E2E_TMP/keys.bmp"
+[[ $(identify -format '%wx%h' "$E2E_TMP/keys.bmp") == 40x30 ]] || fail "the keys gave $(identify -format '%wx%h' "$E2E_TMP/keys.bmp")"
+same_pixels "$E2E_TMP/keys.bmp" "$E2E_TMP/keys-expected.png" || fail "the rectangle set with the keys differs from the screen"
+pass "a selection set with the keys takes the rectangle they set"
+
+# 4. The magnifier's colour: C over a pixel of the picture, then Esc.
+open_selector
+cx=$((px + pw / 2)) cy=$((py + 10))
+xdotool mousemove $cx $cy
+settle 150
+xdotool key c
+settle 100
+colour=$(xclip -o -selection clipboard 2>/dev/null || true)
+xdotool key Escape
+wait_gone "$OVERLAY"
+expected=$(import -window root -crop "1x1+$cx+$cy" -depth 8 txt:- | sed -nE 's/.*(#[0-9A-F]{6}).*/\1/p')
+[[ $colour == "$expected" ]] || fail "C copied '$colour', the pixel is $expected"
+pass "C copies the colour under the pointer ($colour)"
+
+stop_program "$MAIN"
+finish
