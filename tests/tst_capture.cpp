@@ -69,7 +69,7 @@ struct Layout
         std::vector<FrozenScreen> f;
         const auto p = pictures();
         for (std::size_t i = 0; i < logical.size(); ++i)
-            f.push_back({ nullptr, logical[i], p[i] });
+            f.push_back({ nullptr, logical[i], p[i], p[i].size() });
         return f;
     }
 };

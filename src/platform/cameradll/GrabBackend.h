@@ -20,8 +20,10 @@ struct FrozenScreen
     QScreen *screen = nullptr;
     QRect geometry; // logical, as QScreen::geometry() gives it
     QImage image;   // the screen's pixels; device pixels on X11
+    QSize pixels;   // the picture's size, known before the picture itself (see GrabBackend::fetch)
 
-    qreal scale() const { return geometry.width() > 0 ? qreal(image.width()) / geometry.width() : 1.0; }
+    QSize size() const { return image.isNull() ? pixels : image.size(); }
+    qreal scale() const { return geometry.width() > 0 ? qreal(size().width()) / geometry.width() : 1.0; }
 };
 
 struct GrabResult
@@ -45,6 +47,21 @@ class GrabBackend
 public:
     virtual ~GrabBackend() = default;
     virtual GrabResult grab(const QList<QScreen *> &screens) = 0;
+    // Called for each selector window once it exists and before it shows,
+    // so that a backend can give it the frozen screen as its first picture.
+    virtual void prepareOverlay(QWindow *window, int screen)
+    {
+        Q_UNUSED(window);
+        Q_UNUSED(screen);
+    }
+    // A backend may leave the pictures out of grab() to show the selector
+    // sooner; it brings them here, once the selector windows are on screen.
+    virtual QImage fetch(int screen, QString *error)
+    {
+        Q_UNUSED(screen);
+        *error = QString();
+        return {};
+    }
     // Top-level windows topmost first, as far as the desktop tells; `skip`
     // (the selector's own windows) left out.
     virtual std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip)

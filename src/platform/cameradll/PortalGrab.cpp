@@ -154,7 +154,7 @@ GrabResult PortalGrab::grabLayout(const std::vector<QRect> &screens)
         return result;
     const std::vector<QImage> parts = splitDesktopPicture(whole, screens, &result.error);
     for (std::size_t i = 0; i < parts.size(); ++i)
-        result.screens.push_back({ nullptr, screens[i], parts[i] });
+        result.screens.push_back({ nullptr, screens[i], parts[i], parts[i].size() });
     return result;
 }
 

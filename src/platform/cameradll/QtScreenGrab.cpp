@@ -19,7 +19,8 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
             return result;
         }
         image.setDevicePixelRatio(1.0);
-        result.screens.push_back({ screen, screen->geometry(), std::move(image) });
+        const QSize pixels = image.size();
+        result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels });
     }
     return result;
 }

@@ -21,6 +21,7 @@ namespace lumaro::capture {
 namespace {
 
 const QColor Accent(0, 150, 255);
+const QColor Dim(0, 0, 0, 100);
 constexpr int HandleSize = 8;
 
 bool onWayland() { return QGuiApplication::platformName().startsWith(u"wayland"); }
@@ -68,6 +69,8 @@ void SelectionOverlay::present()
         showFullScreen();
     } else {
         setGeometry(m_selector.screen(m_screen).geometry);
+        winId(); // the native window, for the backend to prepare before it shows
+        m_selector.prepareOverlay(windowHandle(), m_screen);
         show();
     }
     raise();
@@ -170,21 +173,25 @@ void SelectionOverlay::refresh()
 
 void SelectionOverlay::paintEvent(QPaintEvent *event)
 {
+    const QImage &display = m_selector.display(m_screen);
+    if (display.isNull())
+        return; // the picture is still on its way (GrabBackend::fetch)
     QPainter p(this);
     const Layout l = layout();
-    const QImage &display = m_selector.display(m_screen);
     const qreal sx = width() > 0 ? qreal(display.width()) / width() : 1.0;
     const qreal sy = height() > 0 ? qreal(display.height()) / height() : 1.0;
     auto source = [sx, sy](const QRectF &r) { return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy); };
 
-    // The frozen screen, darker where nothing is selected.
+    // The frozen screen, darker where nothing is selected. Dimmed as it is
+    // painted: a darker copy made beforehand would cost more than it saves,
+    // most of it in touching fresh memory before the first frame.
     const QRect exposed = event->rect();
-    p.drawImage(QRectF(exposed), m_selector.dimmed(m_screen), source(QRectF(exposed)));
-    if (!l.bright.isEmpty()) {
-        const QRectF bright = l.bright & QRectF(exposed);
-        if (!bright.isEmpty())
-            p.drawImage(bright, display, source(bright));
-    }
+    p.drawImage(QRectF(exposed), display, source(QRectF(exposed)));
+    QRegion dark(exposed);
+    if (!l.bright.isEmpty())
+        dark -= l.bright.toAlignedRect();
+    for (const QRect &r : dark)
+        p.fillRect(r, Dim);
 
     if (!l.lit.isEmpty()) {
         // A dark and a light line, so the edge shows on any picture.

@@ -15,22 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace lumaro::capture {
 
-QImage dimmedCopy(const QImage &picture)
-{
-    QImage out = picture.convertToFormat(QImage::Format_RGB32);
-    out.detach();
-    // 5/8 of each channel, in one pass of shifts that the compiler vectorises:
-    // fast enough for a 4K screen before the first paint.
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<quint32 *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            const quint32 p = line[x];
-            line[x] = 0xFF000000u | (((p >> 1) & 0x7F7F7Fu) + ((p >> 3) & 0x1F1F1Fu));
-        }
-    }
-    return out;
-}
-
 Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     : QObject(parent)
     , m_screens(std::move(screens))
@@ -46,22 +30,39 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     m_elements.setScreens(areas);
     m_snap = snapLinesOf(m_elements.all());
 
-    for (const FrozenScreen &s : m_screens) {
-        // What each overlay paints: the frozen pixels at its screen's own
-        // density (a portal's picture may come at another one), and a
-        // darker copy of them, both made once.
-        const qreal dpr = s.screen ? s.screen->devicePixelRatio() : s.scale();
-        const QSize size(int(std::lround(s.geometry.width() * dpr)), int(std::lround(s.geometry.height() * dpr)));
-        QImage display = s.image.size() == size || size.isEmpty()
-                             ? s.image
-                             : s.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        m_dimmed.push_back(dimmedCopy(display));
-        m_display.push_back(std::move(display));
-    }
+    m_display.resize(m_screens.size());
+    for (int i = 0; i < screenCount(); ++i)
+        makeDisplay(i);
     hover(QCursor::pos());
 }
 
 Selector::~Selector() = default;
+
+void Selector::makeDisplay(int i)
+{
+    // What the overlay paints: the frozen pixels at its screen's own density
+    // (a portal's picture may come at another one).
+    const FrozenScreen &s = m_screens[std::size_t(i)];
+    if (s.image.isNull())
+        return;
+    const qreal dpr = s.screen ? s.screen->devicePixelRatio() : s.scale();
+    const QSize size(int(std::lround(s.geometry.width() * dpr)), int(std::lround(s.geometry.height() * dpr)));
+    m_display[std::size_t(i)] = s.image.size() == size || size.isEmpty()
+                                    ? s.image
+                                    : s.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void Selector::setPicture(int screen, QImage picture)
+{
+    m_screens[std::size_t(screen)].image = std::move(picture);
+    makeDisplay(screen);
+    emit changed();
+}
+
+bool Selector::hasPictures() const
+{
+    return std::all_of(m_screens.begin(), m_screens.end(), [](const FrozenScreen &s) { return !s.image.isNull(); });
+}
 
 void Selector::setElementSource(std::function<Elements(const Desktop &, const QList<WId> &)> source)
 {
@@ -87,7 +88,8 @@ void Selector::hide()
 
 Selector::Outcome Selector::exec()
 {
-    show();
+    if (m_overlays.empty())
+        show();
     if (m_outcome == Outcome::Pending)
         m_loop.exec();
     hide();
@@ -146,6 +148,8 @@ std::optional<std::pair<int, QPoint>> Selector::pixelUnderCursor() const
     if (i < 0)
         return std::nullopt;
     const FrozenScreen &s = m_screens[std::size_t(i)];
+    if (s.image.isNull())
+        return std::nullopt;
     const QPointF local = (m_cursor - QPointF(s.geometry.topLeft())) * s.scale();
     const QPoint px(std::clamp(int(std::floor(local.x())), 0, s.image.width() - 1),
                     std::clamp(int(std::floor(local.y())), 0, s.image.height() - 1));

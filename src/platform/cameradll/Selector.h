@@ -41,6 +41,11 @@ public:
     // What a click can take. Asked for once the selector is first on screen,
     // so that finding the windows never delays it.
     void setElementSource(std::function<Elements(const Desktop &, const QList<WId> &overlays)> source);
+    // Runs for each overlay window before it shows (see GrabBackend::prepareOverlay).
+    void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
+    // A screen's picture that came after the selector (see GrabBackend::fetch).
+    void setPicture(int screen, QImage picture);
+    bool hasPictures() const;
     // The previous capture's rectangle, for R.
     void setLastRegion(std::optional<QRectF> logical) { m_lastRegion = logical; }
 
@@ -60,7 +65,11 @@ public:
     const Desktop &desktop() const { return m_desktop; }
     const FrozenScreen &screen(int i) const { return m_screens[std::size_t(i)]; }
     const QImage &display(int i) const { return m_display[std::size_t(i)]; }
-    const QImage &dimmed(int i) const { return m_dimmed[std::size_t(i)]; }
+    void prepareOverlay(QWindow *window, int i) const
+    {
+        if (m_prepare)
+            m_prepare(window, i);
+    }
     SelectionOverlay *overlay(int i) const { return m_overlays[std::size_t(i)].get(); }
     int screenCount() const { return int(m_screens.size()); }
     Mode mode() const { return m_mode; }
@@ -108,15 +117,17 @@ private:
     void restoreLastRegion();
     int step(Qt::KeyboardModifiers modifiers) const;
     void loadElements();
+    void makeDisplay(int screen);
 
     std::vector<FrozenScreen> m_screens;
-    std::vector<QImage> m_display, m_dimmed;
+    std::vector<QImage> m_display;
     Desktop m_desktop;
     Elements m_elements;
     SnapLines m_snap;
     ElementWalk m_walk;
     Selection m_selection;
     std::function<Elements(const Desktop &, const QList<WId> &)> m_elementSource;
+    std::function<void(QWindow *, int)> m_prepare;
     bool m_elementsLoaded = false;
     std::optional<QRectF> m_lastRegion;
 
@@ -134,8 +145,5 @@ private:
     std::vector<std::unique_ptr<SelectionOverlay>> m_overlays;
     QEventLoop m_loop;
 };
-
-// A screen's picture made darker once, for the parts outside the selection.
-QImage dimmedCopy(const QImage &picture);
 
 } // namespace lumaro::capture

@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include <xcb/randr.h>
+#include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -57,7 +58,22 @@ void detachAndFree(void *address) { shmdt(address); }
 
 X11Grab::X11Grab() = default;
 
-QImage X11Grab::grabShared(const QRect &r)
+X11Grab::~X11Grab()
+{
+    if (!m_conn)
+        return;
+    for (const Mapping &m : m_mapping) {
+        if (m.frozen)
+            xcb_free_pixmap(m_conn, m.frozen);
+        if (m.dimmed)
+            xcb_free_pixmap(m_conn, m.dimmed);
+    }
+    if (m_gc)
+        xcb_free_gc(m_conn, m_gc);
+    xcb_flush(m_conn);
+}
+
+QImage X11Grab::grabShared(quint32 drawable, const QRect &r)
 {
     const qsizetype bytes = qsizetype(r.width()) * r.height() * 4;
     const int id = shmget(IPC_PRIVATE, size_t(bytes), IPC_CREAT | 0600);
@@ -75,7 +91,7 @@ QImage X11Grab::grabShared(const QRect &r)
     xcb_generic_error_t *error = nullptr;
     auto image = reply(xcb_shm_get_image_reply(
         m_conn,
-        xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
+        xcb_shm_get_image(m_conn, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
                           ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
         &error));
     xcb_shm_detach(m_conn, segment);
@@ -89,16 +105,64 @@ QImage X11Grab::grabShared(const QRect &r)
                   detachAndFree, address);
 }
 
-QImage X11Grab::grabPlain(const QRect &r)
+QImage X11Grab::grabPlain(quint32 drawable, const QRect &r)
 {
     auto image = reply(xcb_get_image_reply(m_conn,
-                                           xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(r.x()),
+                                           xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()),
                                                          int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), ~0u),
                                            nullptr));
     if (!image || image->depth != 24
         || xcb_get_image_data_length(image.get()) < r.width() * r.height() * 4)
         return {};
     return QImage(xcb_get_image_data(image.get()), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32).copy();
+}
+
+bool X11Grab::canFreezeOnServer()
+{
+    // Needs shared memory (for fetch), RENDER (for the darker copy) and a
+    // 24-bit root, whose pixmaps the selector's windows can take as background.
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
+    if (!m_shm || screen->root_depth != 24)
+        return false;
+    auto formats = reply(xcb_render_query_pict_formats_reply(m_conn, xcb_render_query_pict_formats(m_conn), nullptr));
+    if (!formats)
+        return false;
+    for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;
+         xcb_render_pictforminfo_next(&it)) {
+        const xcb_render_pictforminfo_t &f = *it.data;
+        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 24 && f.direct.red_mask == 0xff
+            && f.direct.green_mask == 0xff && f.direct.blue_mask == 0xff && f.direct.alpha_mask == 0) {
+            m_format = f.id;
+            return true;
+        }
+    }
+    return false;
+}
+
+void X11Grab::freezeOnServer(const QRect &n)
+{
+    // Everything here is only asked for: the X server does it in order,
+    // while the program goes on to make the selector's windows.
+    if (!m_gc) {
+        m_gc = xcb_generate_id(m_conn);
+        const uint32_t values[] = { XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS, 0 };
+        xcb_create_gc(m_conn, m_gc, m_root, XCB_GC_SUBWINDOW_MODE | XCB_GC_GRAPHICS_EXPOSURES, values);
+    }
+    Mapping &m = m_mapping.back();
+    m.frozen = xcb_generate_id(m_conn);
+    m.dimmed = xcb_generate_id(m_conn);
+    const auto w = uint16_t(n.width()), h = uint16_t(n.height());
+    xcb_create_pixmap(m_conn, 24, m.frozen, m_root, w, h);
+    xcb_copy_area(m_conn, m_root, m.frozen, m_gc, int16_t(n.x()), int16_t(n.y()), 0, 0, w, h);
+    xcb_create_pixmap(m_conn, 24, m.dimmed, m_root, w, h);
+    xcb_copy_area(m_conn, m.frozen, m.dimmed, m_gc, 0, 0, 0, 0, w, h);
+    // The same darkening the selector paints: black at 100/255 over it.
+    const xcb_render_picture_t picture = xcb_generate_id(m_conn);
+    xcb_render_create_picture(m_conn, picture, m.dimmed, m_format, 0, nullptr);
+    const xcb_render_color_t dim{ 0, 0, 0, uint16_t(100 * 257) };
+    const xcb_rectangle_t all{ 0, 0, w, h };
+    xcb_render_fill_rectangles(m_conn, XCB_RENDER_PICT_OP_OVER, picture, dim, 1, &all);
+    xcb_render_free_picture(m_conn, picture);
 }
 
 GrabResult X11Grab::grab(const QList<QScreen *> &screens)
@@ -114,7 +178,8 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     // Pixels come as 32-bit little-endian words; anything else goes through
     // Qt's slower reading of the screen.
     const bool direct = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-    const auto shm = reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
+    m_shm = direct && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
+    const bool onServer = canFreezeOnServer();
     const auto named = monitors(m_conn, m_root);
 
     m_mapping.clear();
@@ -125,11 +190,17 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
         for (const auto &[name, rect] : named)
             if (name == screen->name())
                 native = rect;
+        m_mapping.push_back({ native, logical });
+        if (onServer) {
+            freezeOnServer(native);
+            result.screens.push_back({ screen, logical, QImage(), native.size() });
+            continue;
+        }
         QImage image;
-        if (direct && shm)
-            image = grabShared(native);
+        if (m_shm)
+            image = grabShared(m_root, native);
         if (image.isNull() && direct)
-            image = grabPlain(native);
+            image = grabPlain(m_root, native);
         if (image.isNull())
             image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
         if (image.isNull() || image.size() != native.size()) {
@@ -138,10 +209,34 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
             return result;
         }
         image.setDevicePixelRatio(1.0);
-        result.screens.push_back({ screen, logical, std::move(image) });
-        m_mapping.push_back({ native, logical });
+        result.screens.push_back({ screen, logical, std::move(image), native.size() });
     }
+    xcb_flush(m_conn);
     return result;
+}
+
+void X11Grab::prepareOverlay(QWindow *window, int screen)
+{
+    if (!m_conn || screen < 0 || std::size_t(screen) >= m_mapping.size() || !m_mapping[std::size_t(screen)].dimmed)
+        return;
+    const uint32_t background = m_mapping[std::size_t(screen)].dimmed;
+    xcb_change_window_attributes(m_conn, xcb_window_t(window->winId()), XCB_CW_BACK_PIXMAP, &background);
+    xcb_flush(m_conn);
+}
+
+QImage X11Grab::fetch(int screen, QString *error)
+{
+    *error = QString();
+    const Mapping &m = m_mapping.at(std::size_t(screen));
+    if (!m.frozen)
+        return {};
+    const QRect r(QPoint(0, 0), m.native.size());
+    QImage image = grabShared(m.frozen, r);
+    if (image.isNull())
+        image = grabPlain(m.frozen, r);
+    if (image.isNull())
+        *error = u"无法读取屏幕的内容。"_s;
+    return image;
 }
 
 QRectF X11Grab::toLogical(const QRect &native) const

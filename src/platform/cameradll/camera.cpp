@@ -131,6 +131,20 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     selector.setElementSource([&backend](const Desktop &desktop, const QList<WId> &overlays) {
         return findElements(*backend, desktop, overlays);
     });
+    selector.setOverlayPreparer([&backend](QWindow *window, int screen) { backend->prepareOverlay(window, screen); });
+    selector.show();
+    // The selector is on screen; the pictures it needs now follow.
+    for (int i = 0; i < selector.screenCount(); ++i) {
+        if (!selector.screen(i).image.isNull())
+            continue;
+        QString error;
+        QImage picture = backend->fetch(i, &error);
+        if (picture.isNull()) {
+            selector.hide();
+            return fail(error.isEmpty() ? u"无法读取屏幕的内容。"_s : error);
+        }
+        selector.setPicture(i, std::move(picture));
+    }
     if (selector.exec() != Selector::Outcome::Accepted)
         return 0;
     const QImage image = selector.selectedImage();
