@@ -3,8 +3,9 @@
 #   bash bench/run.sh [RUNS]      (build first: bash scripts/build.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/tests/e2e/lib.sh"
 bin=$root/build/bin
+export XDRIVE=$bin/xdrive
+source "$root/tests/e2e/lib.sh"
 start_display 1920x1080
 export XDG_RUNTIME_DIR=$E2E_TMP
 runs=${1:-21}
@@ -13,3 +14,7 @@ echo "== start-up (start to first paint)"
   -- text "$bin/bench_firstpaint" text
 echo "== picture"
 "$bin/bench_picture" all "$runs"
+if [[ -n "${XUITIME:-}${XUITIME_SRC:-}" ]]; then
+  echo "== capture, from outside"
+  bash "$root/bench/capture.sh" "$runs"
+fi

@@ -96,8 +96,10 @@ start_display() {
   local size=${1:-1280x1024}
   # Xvfb writes the number of the display it took to this descriptor. A
   # named pipe, opened for reading and writing, never reads as ended.
-  mkfifo "$E2E_TMP/displayfd"
-  exec {fd}<>"$E2E_TMP/displayfd"
+  local pipe
+  pipe=$(mktemp -u "$E2E_TMP/displayfd.XXXX")
+  mkfifo "$pipe"
+  exec {fd}<>"$pipe"
   Xvfb -displayfd "$fd" -screen 0 "${size}x24" -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
   E2E_PIDS+=($!)
   local n=""
