@@ -21,6 +21,9 @@ if [[ "${1:-}" == --test ]]; then
     imagemagick                     # independent screenshots to compare captures with
     dbus dbus-x11 at-spi2-core python3-pyatspi   # reading the window over AT-SPI
     clang                           # the libFuzzer target
+    # A headless Wayland session with the desktop portal, for the capture tests there
+    sway swaybg xwayland grim wtype xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+    pipewire libglib2.0-bin libwayland-dev libwayland-bin
   )
 fi
 

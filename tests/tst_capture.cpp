@@ -6,6 +6,7 @@
 
 #include "Desktop.h"
 #include "Elements.h"
+#include "FindPicture.h"
 #include "Magnifier.h"
 #include "PortalGrab.h"
 #include "Selection.h"
@@ -20,6 +21,7 @@
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -166,6 +168,8 @@ private slots:
     void elementWalk();
     void magnifierPlace_data();
     void magnifierPlace();
+    void findPictureInTheDesktop_data();
+    void findPictureInTheDesktop();
 
     // The selector with synthetic screens
     void clickTakesTheElementUnderThePointer();
@@ -517,6 +521,43 @@ void TestCapture::magnifierPlace()
     QVERIFY2(screen.contains(r), "inside the screen");
     QVERIFY2(!r.adjusted(-2, -2, 2, 2).contains(cursor), "never over the pointer");
     QCOMPARE(r.size(), QSize(magnifier::Loupe, magnifier::Loupe + magnifier::TextHeight));
+}
+
+void TestCapture::findPictureInTheDesktop_data()
+{
+    QTest::addColumn<QPoint>("placed"); // where the window is put; (-1, -1): nowhere
+    QTest::addColumn<bool>("pointerOverIt");
+    QTest::addColumn<bool>("plain");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("in the middle") << QPoint(357, 254) << false << false << true;
+    QTest::newRow("the pointer drawn over a part of it") << QPoint(357, 254) << true << false << true;
+    QTest::newRow("at the top-left corner") << QPoint(0, 0) << false << false << true;
+    QTest::newRow("at the bottom-right corner") << QPoint(1280 - 300, 1024 - 200) << false << false << true;
+    QTest::newRow("not on the desktop") << QPoint(-1, -1) << false << false << false;
+    QTest::newRow("a window of one colour cannot be told apart") << QPoint(100, 100) << false << true << false;
+}
+
+void TestCapture::findPictureInTheDesktop()
+{
+    QFETCH(QPoint, placed);
+    QFETCH(bool, pointerOverIt);
+    QFETCH(bool, plain);
+    QFETCH(bool, found);
+    QImage desktop(1280, 1024, QImage::Format_RGB32);
+    desktop.fill(QColor(0x33, 0x66, 0x99));
+    QImage window = tagged(1, 300, 200);
+    if (plain)
+        window.fill(Qt::lightGray);
+    if (placed.x() >= 0) {
+        QPainter p(&desktop);
+        p.drawImage(placed, window);
+        if (pointerOverIt)
+            p.fillRect(QRect(placed + QPoint(150, 100), QSize(12, 20)), Qt::white);
+    }
+    const auto at = findPicture(desktop, window);
+    QCOMPARE(bool(at), found);
+    if (found)
+        QCOMPARE(*at, placed);
 }
 
 // ---------------------------------------------------------------- selector

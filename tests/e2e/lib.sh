@@ -32,6 +32,7 @@ if [[ -n "${E2E_AS_USER:-}" && $(id -u) -eq 0 ]]; then
   shift
   exec setpriv --reuid="$E2E_USER" --regid="$E2E_USER" --clear-groups -- \
     env E2E_STAGE="$stage" XDRIVE="${XDRIVE:+$bin/$(basename "$XDRIVE")}" \
+    WLPOINTER="${WLPOINTER:+$bin/$(basename "$WLPOINTER")}" \
     LUMARO_CONTROLS="${LUMARO_CONTROLS:+$bin/$(basename "$LUMARO_CONTROLS")}" \
     LUMARO_TEST_DATA="${LUMARO_TEST_DATA:+$stage/data}" HOME=/nonexistent \
     bash "$script" "$program" "$@"
@@ -49,7 +50,9 @@ cleanup() {
   local pid
   for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$E2E_TMP" ${E2E_STAGE:+"$E2E_STAGE"}
+  # E2E_KEEP=1 keeps the scratch folder (pictures, logs) for a look afterwards.
+  if [[ -n "${E2E_KEEP:-}" ]]; then echo "kept $E2E_TMP" >&2; else rm -rf "$E2E_TMP"; fi
+  rm -rf ${E2E_STAGE:+"$E2E_STAGE"}
 }
 trap cleanup EXIT
 
@@ -57,8 +60,10 @@ trap cleanup EXIT
 # ${TMPDIR:-/tmp}/lumaro-e2e-<test>.png for whoever reads the log.
 fail() {
   echo "FAIL: $*" >&2
-  if [[ -n "${E2E_DISPLAY_STARTED:-}" ]] && command -v import >/dev/null; then
-    local picture=${TMPDIR:-/tmp}/lumaro-e2e-$(basename "$0" .sh).png
+  local picture=${TMPDIR:-/tmp}/lumaro-e2e-$(basename "$0" .sh).png
+  if [[ -n "${WAYLAND_DISPLAY:-}" ]] && command -v grim >/dev/null; then
+    grim "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
+  elif [[ -n "${E2E_DISPLAY_STARTED:-}" ]] && command -v import >/dev/null; then
     import -window root "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
   fi
   exit 1

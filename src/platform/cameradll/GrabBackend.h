@@ -11,6 +11,7 @@
 #include <vector>
 
 class QScreen;
+class QWidget;
 
 namespace lumaro::capture {
 
@@ -36,8 +37,11 @@ struct GrabResult
 // A top-level window on the screen, for taking it whole with one click.
 struct WindowOnScreen
 {
-    QRectF rect;          // logical, frame included
-    QWindow *own = nullptr; // the window of this program it belongs to, if any
+    QRectF rect;           // logical, frame included
+    QWidget *own = nullptr; // the window of this program it is, if any
+    // How far the program's own idea of where its window is (mapToGlobal) is
+    // off: on Wayland no client knows where its windows are.
+    QPointF ownOffset;
 };
 
 // A way to read the screens' pixels, chosen at run time for the desktop the
@@ -64,7 +68,7 @@ public:
     }
     // Top-level windows topmost first, as far as the desktop tells; `skip`
     // (the selector's own windows) left out.
-    virtual std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip)
+    virtual std::vector<WindowOnScreen> windows(const QList<QWidget *> &own, const QList<WId> &skip)
     {
         Q_UNUSED(own);
         Q_UNUSED(skip);

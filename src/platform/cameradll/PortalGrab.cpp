@@ -1,6 +1,7 @@
 #include "PortalGrab.h"
 
 #include "Desktop.h"
+#include "FindPicture.h"
 #include "PortalWait.h"
 
 #include <QDBusMessage>
@@ -12,11 +13,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
+
+#include <cmath>
 
 #include <atomic>
 
@@ -152,10 +157,36 @@ GrabResult PortalGrab::grabLayout(const std::vector<QRect> &screens)
     const QImage whole = requestPicture(&result.error, &result.cancelled);
     if (whole.isNull())
         return result;
+    m_whole = whole;
+    m_layout = QRect();
+    for (const QRect &g : screens)
+        m_layout |= g;
     const std::vector<QImage> parts = splitDesktopPicture(whole, screens, &result.error);
     for (std::size_t i = 0; i < parts.size(); ++i)
         result.screens.push_back({ nullptr, screens[i], parts[i], parts[i].size() });
     return result;
+}
+
+std::vector<WindowOnScreen> PortalGrab::windows(const QList<QWidget *> &own, const QList<WId> &skip)
+{
+    Q_UNUSED(skip);
+    std::vector<WindowOnScreen> found;
+    // Under XWayland the program knows where its windows are; on Wayland it
+    // does not, and looks for each in the picture, as it shows it now.
+    if (!QGuiApplication::platformName().startsWith(u"wayland") || m_whole.isNull() || m_layout.isEmpty())
+        return found;
+    const qreal k = qreal(m_whole.width()) / m_layout.width();
+    for (QWidget *w : own) {
+        const QPixmap content = w->grab();
+        if (std::abs(content.devicePixelRatio() - k) > 0.01)
+            continue; // drawn at another scale than the picture: not comparable pixel for pixel
+        const auto at = findPicture(m_whole, content.toImage());
+        if (!at)
+            continue;
+        const QRectF rect(QPointF(m_layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
+        found.push_back({ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) });
+    }
+    return found;
 }
 
 GrabResult PortalGrab::grab(const QList<QScreen *> &screens)

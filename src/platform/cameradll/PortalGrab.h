@@ -20,6 +20,8 @@ public:
     explicit PortalGrab(QDBusConnection bus = QDBusConnection::sessionBus(), int timeoutMs = 60'000,
                         int patienceMs = 500);
     GrabResult grab(const QList<QScreen *> &screens) override;
+    // On Wayland: this program's windows, found in the desktop's picture.
+    std::vector<WindowOnScreen> windows(const QList<QWidget *> &own, const QList<WId> &skip) override;
 
     // The same for screens known only by their geometry (no QScreen).
     GrabResult grabLayout(const std::vector<QRect> &screens);
@@ -28,6 +30,8 @@ private:
     QImage requestPicture(QString *error, bool *cancelled);
 
     QDBusConnection m_bus;
+    QImage m_whole;  // the desktop's picture as the portal gave it
+    QRect m_layout;  // the screens' logical rectangles together
     int m_timeoutMs;
     int m_patienceMs;
 };

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <xcb/randr.h>
 #include <xcb/render.h>
@@ -250,7 +251,7 @@ QRectF X11Grab::toLogical(const QRect &native) const
     return QRectF(native);
 }
 
-std::vector<WindowOnScreen> X11Grab::windows(const QList<QWindow *> &own, const QList<WId> &skip)
+std::vector<WindowOnScreen> X11Grab::windows(const QList<QWidget *> &own, const QList<WId> &skip)
 {
     std::vector<WindowOnScreen> found;
     if (!m_conn)
@@ -263,8 +264,8 @@ std::vector<WindowOnScreen> X11Grab::windows(const QList<QWindow *> &own, const 
 
     // The root's child that holds each of our windows: the window itself,
     // or the window manager's frame around it.
-    std::vector<std::pair<xcb_window_t, QWindow *>> ownFrames;
-    for (QWindow *w : own) {
+    std::vector<std::pair<xcb_window_t, QWidget *>> ownFrames;
+    for (QWidget *w : own) {
         xcb_window_t id = xcb_window_t(w->winId());
         for (int depth = 0; depth < 8; ++depth) {
             auto up = reply(xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, id), nullptr));
@@ -292,11 +293,11 @@ std::vector<WindowOnScreen> X11Grab::windows(const QList<QWindow *> &own, const 
             || skip.contains(WId(children[i])))
             continue;
         const QRect native(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
-        QWindow *mine = nullptr;
+        QWidget *mine = nullptr;
         for (const auto &[frame, w] : ownFrames)
             if (frame == children[i])
                 mine = w;
-        found.push_back({ toLogical(native), mine });
+        found.push_back({ toLogical(native), mine, {} });
     }
     return found;
 }

@@ -24,7 +24,7 @@ public:
     GrabResult grab(const QList<QScreen *> &screens) override;
     void prepareOverlay(QWindow *window, int screen) override;
     QImage fetch(int screen, QString *error) override;
-    std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip) override;
+    std::vector<WindowOnScreen> windows(const QList<QWidget *> &own, const QList<WId> &skip) override;
 
 private:
     QImage grabShared(quint32 drawable, const QRect &r);

@@ -31,14 +31,14 @@ int fail(const QString &why)
     return -1;
 }
 
-QRectF globalRect(const QWidget *w)
+QRectF globalRect(const QWidget *w, QPointF offset)
 {
-    return QRectF(QPointF(w->mapToGlobal(QPoint(0, 0))), QSizeF(w->size()));
+    return QRectF(QPointF(w->mapToGlobal(QPoint(0, 0))) + offset, QSizeF(w->size()));
 }
 
 // A widget's visible children that a click would reach, front first, as
 // elements inside `parent`.
-void addChildren(Elements &elements, const Desktop &desktop, const QWidget *widget, int parent)
+void addChildren(Elements &elements, const Desktop &desktop, const QWidget *widget, int parent, QPointF offset)
 {
     const QObjectList &children = widget->children();
     for (auto it = children.crbegin(); it != children.crend(); ++it) {
@@ -46,46 +46,43 @@ void addChildren(Elements &elements, const Desktop &desktop, const QWidget *widg
         if (!child || child->isWindow() || !child->isVisible() || child->size().isEmpty()
             || child->testAttribute(Qt::WA_TransparentForMouseEvents))
             continue;
-        addChildren(elements, desktop, child, elements.add(desktop.fromLogical(globalRect(child)), parent));
+        addChildren(elements, desktop, child, elements.add(desktop.fromLogical(globalRect(child, offset)), parent),
+                    offset);
     }
 }
 
 // This program's own window as elements: the window with its frame, the
 // area inside the frame, then every panel and control.
-void addOwnWindow(Elements &elements, const Desktop &desktop, const QWidget *window, const QRectF &frame)
+void addOwnWindow(Elements &elements, const Desktop &desktop, const QWidget *window, const QRectF &frame,
+                  QPointF offset)
 {
     const int outer = elements.add(desktop.fromLogical(frame));
-    const QRect inner = desktop.fromLogical(globalRect(window));
-    addChildren(elements, desktop, window,
-                inner == desktop.fromLogical(frame) ? outer : elements.add(inner, outer));
+    const QRect inner = desktop.fromLogical(globalRect(window, offset));
+    addChildren(elements, desktop, window, inner == desktop.fromLogical(frame) ? outer : elements.add(inner, outer),
+                offset);
 }
 
 Elements findElements(GrabBackend &backend, const Desktop &desktop, const QList<WId> &overlays)
 {
-    QList<QWindow *> own;
-    QList<QWidget *> ownWidgets;
+    QList<QWidget *> own;
     QWidget *active = QApplication::activeWindow();
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (!w->isVisible() || qobject_cast<SelectionOverlay *>(w) || !w->windowHandle())
             continue;
         // Without stacking order from the desktop, the active window counts as the front one.
-        w == active ? ownWidgets.prepend(w) : ownWidgets.append(w);
+        w == active ? own.prepend(w) : own.append(w);
     }
-    for (QWidget *w : std::as_const(ownWidgets))
-        own << w->windowHandle();
 
     Elements elements;
     const std::vector<WindowOnScreen> windows = backend.windows(own, overlays);
     if (windows.empty()) {
-        for (QWidget *w : std::as_const(ownWidgets))
-            addOwnWindow(elements, desktop, w, QRectF(w->frameGeometry()));
+        for (QWidget *w : std::as_const(own))
+            addOwnWindow(elements, desktop, w, QRectF(w->frameGeometry()), {});
         return elements;
     }
     for (const WindowOnScreen &w : windows) {
-        const auto mine = std::find_if(ownWidgets.cbegin(), ownWidgets.cend(),
-                                       [&](QWidget *widget) { return widget->windowHandle() == w.own; });
-        if (w.own && mine != ownWidgets.cend())
-            addOwnWindow(elements, desktop, *mine, w.rect);
+        if (w.own)
+            addOwnWindow(elements, desktop, w.own, w.rect, w.ownOffset);
         else
             elements.add(desktop.fromLogical(w.rect));
     }

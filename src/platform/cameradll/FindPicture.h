@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+
+#include <optional>
+
+namespace lumaro::capture {
+
+// Where `needle` stands, pixel for pixel, inside `haystack`: the top-left
+// corner of the match. A few strips of the needle find the candidates and the
+// whole of it confirms one; a small part of it may differ (the pointer drawn
+// into a screenshot) and it is still found. On Wayland this is how the program finds
+// its own window in a picture of the desktop: no client may know where the
+// compositor put its windows.
+std::optional<QPoint> findPicture(const QImage &haystack, const QImage &needle);
+
+} // namespace lumaro::capture

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# Capture under a real Wayland compositor: sway, headless, with the desktop
+# portal (xdg-desktop-portal with its wlr and gtk backends). The program runs
+# natively on Wayland, where only the portal can read the screen:
+#   1. one click on the picture display takes exactly what grim sees there,
+#      and 保存图片 writes those pixels;
+#   2. a drag over a region and Enter: the same, for that region;
+#   3. a capture cancelled with Esc changes nothing;
+#   4. through XWayland (the program on its X11 platform inside the session),
+#      a region of the compositor's own background comes out exactly as grim
+#      sees it: an X11 grab there sees only X windows and would give black.
+# sway refuses to run as root: as root, the test runs as an unprivileged user.
+E2E_AS_USER=1
+source "$(dirname "$0")/lib.sh"
+need sway swaymsg grim wtype pipewire gdbus dbus-launch dbus-send compare identify /usr/bin/python3 Xwayland
+[[ -x /usr/libexec/xdg-desktop-portal && -x /usr/libexec/xdg-desktop-portal-wlr ]] ||
+  skip "xdg-desktop-portal and xdg-desktop-portal-wlr are not installed"
+[[ -x "${WLPOINTER:-}" ]] || skip "wlpointer was not built (libwayland-dev, libwayland-bin)"
+
+W=1280 H=1024
+
+# ---- The session: a bus, sway, the portal's permission, a lasting keyboard.
+eval "$(dbus-launch --sh-syntax)"
+E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
+cat >"$E2E_TMP/sway.conf" <<EOF
+output HEADLESS-1 resolution ${W}x${H} position 0,0 bg #336699 solid_color
+xwayland enable
+default_border none
+default_floating_border none
+for_window [app_id=".*"] floating enable
+for_window [class=".*"] floating enable
+EOF
+export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 XDG_CURRENT_DESKTOP=sway:gnome
+unset DISPLAY
+sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+E2E_PIDS+=($!)
+wait_for 20 "sway" bash -c "compgen -G '$XDG_RUNTIME_DIR/wayland-*.lock' >/dev/null && compgen -G '$XDG_RUNTIME_DIR/sway-ipc.*' >/dev/null"
+WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*.lock" | head -n1)" .lock)
+SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" | head -n1)
+export WAYLAND_DISPLAY SWAYSOCK
+# The portal and its backends start on demand, and need to know the session;
+# the wlr backend also needs PipeWire running, or it gives up at once.
+dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR
+pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
+E2E_PIDS+=($!)
+wait_for 10 "PipeWire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+# The screenshot without asking, as a person who allowed it once has.
+dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.PermissionStore \
+  /org/freedesktop/impl/portal/PermissionStore org.freedesktop.impl.portal.PermissionStore.SetPermission \
+  string:screenshot boolean:true string:screenshot string:"" array:string:yes >/dev/null ||
+  fail "the portal's permission store does not answer"
+# A first request starts the portal and its backends (the answer is dropped,
+# as this caller leaves the bus), so that the program's own requests find
+# them running.
+gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
+  --method org.freedesktop.portal.Screenshot.Screenshot "" "{'interactive': <false>}" >/dev/null ||
+  fail "the desktop portal has no Screenshot"
+owned() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
+}
+wait_for 15 "the portal's wlr backend" owned org.freedesktop.impl.portal.desktop.wlr
+# Each wtype adds a keyboard and takes it away again; with none left the
+# window would lose the focus. This one stays.
+wtype -s 3600000 &
+E2E_PIDS+=($!)
+# The same for the pointer: one that lasts, so the program keeps its pointer
+# while each command adds and removes its own.
+"$WLPOINTER" "$W" "$H" wait 3600000 &
+E2E_PIDS+=($!)
+
+pointer() { "$WLPOINTER" "$W" "$H" "$@"; }
+
+# sway_rect NAME_REGEX: "x y w h" of the first window whose title matches.
+sway_rect() {
+  swaymsg -t get_tree | /usr/bin/python3 -c '
+import json, re, sys
+def walk(n):
+    if n.get("name") and re.search(sys.argv[1], n["name"]) and n.get("pid"):
+        r = n["rect"]; print(r["x"], r["y"], r["width"], r["height"]); sys.exit(0)
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        walk(c)
+walk(json.load(sys.stdin)); sys.exit(1)' "$1"
+}
+wait_sway() { wait_for 15 "a window named /$1/" sway_rect "$1"; sway_rect "$1"; }
+gone_sway() { wait_for 15 "the window /$1/ to close" bash -c "! swaymsg -t get_tree | grep -q '\"name\": \"$1\"'"; }
+# The selector: a full-screen Wayland window, or under XWayland an X window
+# that the compositor does not manage (and so does not list).
+selector_shown() {
+  sway_rect '^截取屏幕$' >/dev/null ||
+    { [[ -n "${DISPLAY:-}" ]] && xdotool search --onlyvisible --name '^截取屏幕$' >/dev/null 2>&1; }
+}
+wait_selector() { wait_for 15 "the selector" selector_shown; }
+selector_gone() { ! selector_shown; }
+gone_selector() { wait_for 15 "the selector to close" selector_gone; }
+
+# lumaro_at PLATFORM: starts the program; sets WX WY (its window) and CX CY
+# (the client area's corner, below the menu bar).
+lumaro_at() {
+  QT_QPA_PLATFORM=$1 start_program "$PROGRAM"
+  read -r WX WY WW WH < <(wait_sway '^Lumaro {9}$')
+  CX=$WX CY=$((WY + WH - 495))
+  sleep_until_still
+}
+# The compositor has nothing to wait on that says "painted"; two frames apart
+# are compared instead.
+sleep_until_still() {
+  local a=$E2E_TMP/still-a.png b=$E2E_TMP/still-b.png
+  grim "$a"
+  for _ in $(seq 50); do
+    sleep 0.1
+    grim "$b"
+    same_pixels "$a" "$b" && return 0
+    mv "$b" "$a"
+  done
+  fail "the screen never came to rest"
+}
+click_at() { pointer move "$1" "$2" wait 50 click; }
+wayland_press() {
+  local p
+  read -r -a p < <(centre "$1")
+  click_at "${p[@]}"
+}
+# save_capture FILE: 保存图片, the path typed into the dialog, Enter until it closes.
+save_capture() {
+  wayland_press Command6
+  wait_sway '^打开文件$' >/dev/null
+  sleep_until_still
+  wtype "$1"
+  for _ in 1 2 3; do
+    wtype -k Return
+    sleep 0.5
+    swaymsg -t get_tree | grep -q '"name": "打开文件"' || break
+  done
+  wait_for 15 "the saved capture" bash -c "[[ -s '$1' ]] && identify '$1' >/dev/null 2>&1"
+}
+PROGRAM=$1
+
+# ---- 1. One click on the picture display, natively on Wayland.
+lumaro_at wayland
+read -r px py pw ph < <(control Imageshow)
+pointer move 5 5
+sleep_until_still
+grim -g "$px,$py ${pw}x$ph" "$E2E_TMP/display.png"
+wayland_press Command5
+wait_selector
+sleep_until_still
+pointer move $((px + 50)) $((py + 100)) wait 100 move $((px + 51)) $((py + 100))
+sleep_until_still
+pointer move $((px + 51)) $((py + 100)) wait 50 click
+gone_selector
+sleep_until_still
+save_capture "$E2E_TMP/click.bmp"
+[[ $(identify -format '%wx%h' "$E2E_TMP/click.bmp") == "${pw}x${ph}" ]] ||
+  fail "one click took $(identify -format '%wx%h' "$E2E_TMP/click.bmp"), not ${pw}x${ph}"
+same_pixels "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" || fail "one click did not take what grim sees"
+pass "Wayland: one click on the picture display takes exactly what grim sees; 保存图片 writes it"
+
+# ---- 2. A dragged region, accepted on release.
+wayland_press Command7
+pointer move 5 5
+sleep_until_still
+rx=40 ry=60 rw=300 rh=150 # the background and a part of the window
+grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/region.png"
+wayland_press Command5
+wait_selector
+sleep_until_still
+pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
+gone_selector
+sleep_until_still
+save_capture "$E2E_TMP/region.bmp"
+same_pixels "$E2E_TMP/region.bmp" "$E2E_TMP/region.png" || fail "the dragged region differs from what grim sees"
+pass "Wayland: a dragged region comes out as grim sees it"
+
+# ---- 3. Esc cancels and changes nothing.
+wayland_press Command7
+pointer move 5 5
+sleep_until_still
+grim "$E2E_TMP/before.png"
+wayland_press Command5
+wait_selector
+sleep_until_still
+wtype -k Escape
+gone_selector
+pointer move 5 5
+sleep_until_still
+grim "$E2E_TMP/after.png"
+same_pixels "$E2E_TMP/before.png" "$E2E_TMP/after.png" || fail "a cancelled capture changed the window"
+pass "Wayland: Esc cancels and changes nothing"
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+gone_sway 'Lumaro {9}'
+
+# ---- 4. Through XWayland: the portal's pixels, not an X11 grab's.
+# The X server starts with the first X client; sway knows its display. Here
+# the clicks and keys go in through XWayland (XTEST): after one of the
+# program's X windows has closed, sway 1.7 no longer passes a virtual
+# pointer's clicks to its other X windows.
+swaymsg exec "echo \$DISPLAY >'$E2E_TMP/xdisplay'" >/dev/null
+wait_for 10 "sway's X display" test -s "$E2E_TMP/xdisplay"
+export DISPLAY=$(cat "$E2E_TMP/xdisplay")
+lumaro_at xcb
+xdotool mousemove 5 5
+sleep_until_still
+# Only sway's own background, a Wayland surface, inside this rectangle.
+rx=20 ry=20 rw=200 rh=120
+grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/xw-expected.png"
+x_press() {
+  local p
+  read -r -a p < <(centre "$1")
+  xdotool mousemove "${p[@]}" click 1
+}
+x_press Command5
+wait_selector
+sleep_until_still
+xdotool mousemove $rx $ry mousedown 1 mousemove $((rx + 40)) $((ry + 40))
+xdotool keydown alt mousemove $((rx + rw - 1)) $((ry + rh - 1)) mouseup 1 keyup alt
+gone_selector
+sleep_until_still
+x_press Command6
+wait_sway '^打开文件$' >/dev/null
+sleep_until_still
+out=$E2E_TMP/xwayland.bmp
+xdotool type --delay 2 "$out"
+for _ in 1 2 3; do
+  xdotool key Return
+  sleep 0.5
+  swaymsg -t get_tree | grep -q '"name": "打开文件"' || break
+done
+wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+same_pixels "$out" "$E2E_TMP/xw-expected.png" ||
+  fail "under XWayland the capture is not what grim sees (an X11 grab would be black here)"
+pass "XWayland: the portal's picture, not a black X11 grab"
+sanitizer_clean
+finish
