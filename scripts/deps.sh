@@ -27,6 +27,17 @@ if [[ "${1:-}" == --test ]]; then
   )
 fi
 
+# On a Wayland desktop the screen is read through the desktop portal: its
+# service and the backend of this desktop.
+if [[ "${XDG_SESSION_TYPE:-}" == wayland || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  case "${XDG_CURRENT_DESKTOP:-}" in
+    *GNOME*|*gnome*) want+=(xdg-desktop-portal xdg-desktop-portal-gnome) ;;
+    *KDE*) want+=(xdg-desktop-portal xdg-desktop-portal-kde) ;;
+    *sway*|*wlroots*|*Hyprland*|*river*) want+=(xdg-desktop-portal xdg-desktop-portal-wlr) ;;
+    *) want+=(xdg-desktop-portal) ;;
+  esac
+fi
+
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
 missing=()

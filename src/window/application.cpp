@@ -40,7 +40,9 @@ int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
     QtPlatform platform;
     Form1 form(platform.refs());
     platform.setParentWidget(&form);
-    form.centreOnScreen();
+    // A Wayland client cannot place its windows; the compositor does.
+    if (!QGuiApplication::platformName().startsWith(u"wayland"_s))
+        form.centreOnScreen();
     form.show();
     // Focus in the first text box from the start, window manager or not.
     form.activateWindow();
