@@ -808,7 +808,20 @@ bool TestCapture::startBus()
     const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
     if (daemon.isEmpty())
         return false;
-    m_bus.start(daemon, { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s });
+    // A bus of its own, with no services to start on demand: the real portal,
+    // where installed, must not answer in the stand-in's place.
+    static QTemporaryDir dir;
+    const QString config = dir.filePath(u"bus.conf"_s);
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+               "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    file.close();
+    m_bus.start(daemon, { u"--config-file="_s + config, u"--nofork"_s, u"--print-address=1"_s });
     if (!m_bus.waitForReadyRead(5000))
         return false;
     m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();

@@ -114,7 +114,7 @@ start_display() {
   [[ -n "$n" ]] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$n"
   E2E_DISPLAY_STARTED=1
-  unset WAYLAND_DISPLAY
+  unset WAYLAND_DISPLAY XDG_SESSION_TYPE # an X server of its own, not the desktop around it
   export QT_QPA_PLATFORM=xcb
 }
 
