@@ -7,7 +7,6 @@ bin=$root/build/bin
 export XDRIVE=$bin/xdrive
 source "$root/tests/e2e/lib.sh"
 start_display 1920x1080
-export XDG_RUNTIME_DIR=$E2E_TMP
 runs=${1:-21}
 echo "== start-up (start to first paint)"
 "$bin/bench_startup_runner" "$runs" -- lumaro "$bin/bench_firstpaint" -- bare "$bin/bench_firstpaint" bare \
