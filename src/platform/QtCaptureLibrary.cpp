@@ -13,12 +13,20 @@ QtCaptureLibrary::QtCaptureLibrary(QString folder)
 CaptureResult QtCaptureLibrary::CameraSubArea()
 {
     if (!m_subArea) {
-        const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
-        // "CameraDll" becomes CameraDll.dll or libCameraDll.so as the system names it.
-        m_library.setFileName(QDir(folder).filePath(u"CameraDll"_s));
-        if (!m_library.load())
-            return { CaptureStatus::Failed,
-                     u"无法加载截图组件：%1"_s.arg(m_library.errorString()) };
+        // The program's own folder first (the build puts both there), then
+        // lib/lumaro beside it (installed: bin/lumaro, lib/lumaro/libCameraDll.so).
+        const QString own = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
+        const QStringList folders = { own, QDir(own).filePath(u"../lib/lumaro"_s) };
+        QStringList errors;
+        for (const QString &folder : folders) {
+            // "CameraDll" becomes CameraDll.dll or libCameraDll.so as the system names it.
+            m_library.setFileName(QDir::cleanPath(QDir(folder).filePath(u"CameraDll"_s)));
+            if (m_library.load())
+                break;
+            errors << m_library.errorString();
+        }
+        if (!m_library.isLoaded())
+            return { CaptureStatus::Failed, u"无法加载截图组件：%1"_s.arg(errors.join(u"；"_s)) };
         m_subArea = reinterpret_cast<SubAreaFn>(m_library.resolve("CameraSubArea"));
         m_lastError = reinterpret_cast<LastErrorFn>(m_library.resolve("CameraLastError"));
         if (!m_subArea)

@@ -4,8 +4,8 @@
 
 #include <QLibrary>
 
-// Loads the capture library from the program's own folder on first use and
-// keeps it loaded for the rest of the run.
+// Loads the capture library on first use, from the program's own folder or
+// from lib/lumaro beside it, and keeps it loaded for the rest of the run.
 class QtCaptureLibrary final : public CaptureLibrary
 {
 public:

@@ -22,6 +22,9 @@ void prepareEnvironment()
 void prepareApplication(QApplication &app)
 {
     QApplication::setApplicationName(u"Lumaro"_s);
+    // The name of the installed desktop entry: Wayland compositors find the
+    // icon through it.
+    QGuiApplication::setDesktopFileName(u"example.lumaro.Lumaro"_s);
     QApplication::setWindowIcon(QIcon(u":/window/lumaro.ico"_s));
 
     const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);

@@ -1,9 +1,12 @@
 // Draws Lumaro's window icon (a Windows icon with 32x32 and 16x16 images in
-// 16 colours with a transparency mask, 1,078 bytes) and its default picture
+// 16 colours with a transparency mask, 1,078 bytes), the desktop's icons made
+// from it (PNGs of 16 to 256 pixels and an SVG), and its default picture
 // (a calm 200x200 backdrop as a baseline JFIF 1.01 JPEG without chroma
 // subsampling, padded with a comment to exactly 16,431 bytes).
 
+#include <QBuffer>
 #include <QDir>
+#include <QImageReader>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -46,11 +49,14 @@ int nearestIndex(QRgb c)
 }
 
 // A small framed landscape with a caption bar: a picture with a caption.
-QImage drawIcon(int size)
+// Drawn on a 32-unit grid; `smooth` for the large desktop icons, which keep
+// the same shapes and colours with soft edges.
+QImage drawIcon(int size, bool smooth = false)
 {
     QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, smooth);
     const double s = size / 32.0;
     p.scale(s, s);
     p.setPen(Qt::NoPen);
@@ -74,6 +80,23 @@ QImage drawIcon(int size)
         p.drawRect(x, 23, 3, 2);                        // caption "letters"
     p.end();
     return img;
+}
+
+// The same shapes as drawIcon(), as a scalable picture.
+QByteArray iconSvg()
+{
+    QByteArray svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+        "  <title>Lumaro</title>\n"
+        "  <rect x=\"1\" y=\"3\" width=\"30\" height=\"26\" fill=\"#000080\"/>\n"
+        "  <rect x=\"3\" y=\"5\" width=\"26\" height=\"22\" fill=\"#00ffff\"/>\n"
+        "  <circle cx=\"23\" cy=\"10\" r=\"3\" fill=\"#ffff00\"/>\n"
+        "  <path d=\"M3 22 C10 13 16 14 29 21 L29 27 L3 27 Z\" fill=\"#008000\"/>\n"
+        "  <rect x=\"3\" y=\"21\" width=\"26\" height=\"6\" fill=\"#000000\"/>\n";
+    for (int x = 6; x < 27; x += 5)
+        svg += "  <rect x=\"" + QByteArray::number(x) + "\" y=\"23\" width=\"3\" height=\"2\" fill=\"#ffffff\"/>\n";
+    return svg + "</svg>\n";
 }
 
 void put16(QByteArray &b, quint16 v) { b.append(char(v & 0xff)).append(char(v >> 8)); }
@@ -221,6 +244,33 @@ bool writeFile(const QString &path, const QByteArray &data)
 
 } // namespace
 
+// The desktop's icons in the hicolor layout under `root`: 16 and 32 pixels
+// from the window icon's own two images, larger ones drawn anew with the same
+// shapes, and a scalable one.
+bool writeDesktopIcons(const QDir &root, const QByteArray &ico)
+{
+    const QString name = QStringLiteral("example.lumaro.Lumaro");
+    auto path = [&](const QString &size, const QString &suffix) {
+        const QString dir = root.filePath(QStringLiteral("hicolor/%1/apps").arg(size));
+        QDir().mkpath(dir);
+        return QDir(dir).filePath(name + suffix);
+    };
+    QBuffer buffer;
+    buffer.setData(ico);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        reader.jumpToImage(i);
+        const QImage image = reader.read();
+        if (image.isNull() || !image.save(path(QStringLiteral("%1x%1").arg(image.width()), QStringLiteral(".png"))))
+            return false;
+    }
+    for (int size : { 48, 64, 128, 256 })
+        if (!drawIcon(size, true).save(path(QStringLiteral("%1x%1").arg(size), QStringLiteral(".png"))))
+            return false;
+    return writeFile(path(QStringLiteral("scalable"), QStringLiteral(".svg")), iconSvg());
+}
+
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
@@ -229,6 +279,10 @@ int main(int argc, char **argv)
     const QByteArray ico = makeIcon();
     if (ico.size() != 1078 || !writeFile(out.filePath(QStringLiteral("lumaro.ico")), ico)) {
         std::fprintf(stderr, "icon: %lld bytes\n", qint64(ico.size()));
+        return 1;
+    }
+    if (argc > 2 && !writeDesktopIcons(QDir(QString::fromLocal8Bit(argv[2])), ico)) {
+        std::fprintf(stderr, "desktop icons could not be written\n");
         return 1;
     }
 
