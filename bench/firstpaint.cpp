@@ -4,7 +4,7 @@
 // then quits. bench/startup_runner times it from the outside.
 
 #include "window/Form1.h"
-#include "window/application.h"
+#include "window/Program.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,6 +15,8 @@
 
 #include <cstdio>
 #include <cstring>
+
+using namespace lumaro;
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "platform/QtPlatform.h"
 #include "window/Form1.h"
-#include "window/application.h"
-#include "window/controls.h"
+#include "window/Program.h"
+#include "window/PictureDisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,6 +31,7 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using namespace lumaro;
 
 namespace {
 
@@ -66,16 +67,16 @@ void resetPeak()
 struct ScriptedDialog : CommonDialog
 {
     QString answer;
-    void ShowOpen() override { m_fileName = answer; }
-    void ShowSave() override { m_fileName = answer; }
-    void ShowColor() override {}
+    QString open(const DialogSettings &) override { return answer; }
+    QString save(const DialogSettings &) override { return answer; }
+    std::optional<std::uint32_t> color(std::uint32_t) override { return std::nullopt; }
 };
 
 struct Bench
 {
     QtPlatform qt;
     ScriptedDialog dialog;
-    Platform platform{ dialog, qt.loader, qt.writer, qt.clipboard, qt.messageBox, qt.web, qt.capture };
+    Platform platform{ dialog, qt.loader, qt.writer, qt.clipboard, qt.prompt, qt.web, qt.capture };
     Form1 form{ platform };
 
     Bench()

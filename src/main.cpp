@@ -1,4 +1,4 @@
-#include "window/application.h"
+#include "window/Program.h"
 
 int main(int argc, char **argv)
 {

@@ -6,7 +6,7 @@
 #include "platform/CaptureLibrary.h"
 #include "platform/Clipboard.h"
 #include "platform/CommonDialog.h"
-#include "platform/MessageBox.h"
+#include "platform/MessagePrompt.h"
 #include "platform/Platform.h"
 #include "platform/PictureLoader.h"
 #include "platform/PictureWriter.h"
@@ -21,19 +21,33 @@
 #include <memory>
 #include <optional>
 
+using namespace lumaro;
+
 struct FakeDialog : CommonDialog
 {
     QString nextFileName;                  // what the next open/save dialog returns ("" = cancelled)
     std::optional<std::uint32_t> nextColor; // nullopt = cancelled
     QStringList calls;
+    DialogSettings lastSettings;
+    std::uint32_t lastColorStart = 0;
 
-    void ShowOpen() override { calls << QStringLiteral("open"); m_fileName = nextFileName; }
-    void ShowSave() override { calls << QStringLiteral("save"); m_fileName = nextFileName; }
-    void ShowColor() override
+    QString open(const DialogSettings &settings) override
+    {
+        calls << QStringLiteral("open");
+        lastSettings = settings;
+        return nextFileName;
+    }
+    QString save(const DialogSettings &settings) override
+    {
+        calls << QStringLiteral("save");
+        lastSettings = settings;
+        return nextFileName;
+    }
+    std::optional<std::uint32_t> color(std::uint32_t current) override
     {
         calls << QStringLiteral("color");
-        if (nextColor)
-            m_color = *nextColor;
+        lastColorStart = current;
+        return nextColor;
     }
 };
 
@@ -78,7 +92,7 @@ struct FakeClipboard : Clipboard
     QImage image() const override { return picture; }
 };
 
-struct FakeMessageBox : MessageBox
+struct FakePrompt : MessagePrompt
 {
     struct Shown
     {
@@ -128,11 +142,11 @@ struct Fakes
     FakeLoader loader;
     FakeWriter writer;
     FakeClipboard clipboard;
-    FakeMessageBox messageBox;
+    FakePrompt prompt;
     FakeWeb web;
     FakeCapture capture;
 
-    Platform refs() { return { dialog, loader, writer, clipboard, messageBox, web, capture }; }
+    Platform refs() { return { dialog, loader, writer, clipboard, prompt, web, capture }; }
 };
 
 // A window built on fakes, as each test needs it fresh.

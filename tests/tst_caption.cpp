@@ -2,8 +2,13 @@
 
 #include "fakes.h"
 
-#include "window/controls.h"
-#include "window/units.h"
+#include "window/AutoSizeLabel.h"
+#include "window/CaptureDisplay.h"
+#include "window/PictureDisplay.h"
+#include "common/ColorRef.h"
+#include "window/RoundToEven.h"
+#include "window/SizeText.h"
+#include "window/Twips.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -204,7 +209,7 @@ void TestCaption::sizeRule()
     QFETCH(double, size);
     for (bool top : { true, false }) {
         Fixture f;
-        Label *layer = top ? f->Label1 : f->Labelshow;
+        AutoSizeLabel *layer = top ? f->Label1 : f->Labelshow;
         const QPoint corner = layer->pos();
         f->Text3->setText(typed);
         QTest::mouseClick(top ? f->Command12 : f->Command9, Qt::LeftButton);

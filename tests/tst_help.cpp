@@ -65,16 +65,16 @@ void TestHelp::fontWindowDoesNothing()
     f->FormFont->trigger();
     for (QGroupBox *g : f->findChildren<QGroupBox *>())
         QVERIFY(g->isVisible());
-    QVERIFY(f.fakes.messageBox.shown.isEmpty());
+    QVERIFY(f.fakes.prompt.shown.isEmpty());
 }
 
 void TestHelp::instructionsReadExactly()
 {
     Fixture f;
-    f.fakes.messageBox.answer = MsgAnswer::No;
+    f.fakes.prompt.answer = MsgAnswer::No;
     f->Speak->trigger();
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    const auto &box = f.fakes.messageBox.shown.first();
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    const auto &box = f.fakes.prompt.shown.first();
     const QStringList lines = box.prompt.split(u"\r\n"_s);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], u"本软件由Tavrin制作，仅供成员测试交流。一切因为本软件引发的后果，归使用者自行承担。"_s);
@@ -97,10 +97,10 @@ void TestHelp::answeringYesOpensTheForum()
     QFETCH(MsgAnswer, answer);
     QFETCH(int, opened);
     Fixture f;
-    f.fakes.messageBox.answer = answer;
+    f.fakes.prompt.answer = answer;
     f->Speak_Click();
     QCOMPARE(f.fakes.web.opened.size(), opened);
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
 }
 
 void TestHelp::webOpensTheForumOrSaysWhere()
@@ -114,13 +114,13 @@ void TestHelp::webOpensTheForumOrSaysWhere()
     QCOMPARE(url.path(), u"/bbs/forum.php"_s);
     QCOMPARE(url.query(), u"mod=forumdisplay&fid=108"_s);
     QCOMPARE(url, forumPageUrl());
-    QVERIFY(f.fakes.messageBox.shown.isEmpty());
+    QVERIFY(f.fakes.prompt.shown.isEmpty());
 
     f.fakes.web.succeed = false;
     f->web_Click();
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    QVERIFY(f.fakes.messageBox.shown.first().prompt.contains(url.toString()));
-    QCOMPARE(f.fakes.messageBox.shown.first().title, u"Lumaro"_s);
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    QVERIFY(f.fakes.prompt.shown.first().prompt.contains(url.toString()));
+    QCOMPARE(f.fakes.prompt.shown.first().title, u"Lumaro"_s);
 }
 
 LUMARO_TEST_MAIN(TestHelp)

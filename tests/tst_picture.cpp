@@ -2,8 +2,13 @@
 
 #include "fakes.h"
 
-#include "window/controls.h"
-#include "window/units.h"
+#include "window/AutoSizeLabel.h"
+#include "window/CaptureDisplay.h"
+#include "window/PictureDisplay.h"
+#include "common/ColorRef.h"
+#include "window/RoundToEven.h"
+#include "window/SizeText.h"
+#include "window/Twips.h"
 
 #include <QLineEdit>
 #include <QMutex>
@@ -171,7 +176,7 @@ void TestPicture::scaledUpDisplayGetsASharperDecodeInTheBackground()
     QList<QSize> asked;
     QThread *decodedOn = nullptr;
     QMutex mutex;
-    Picture big{ solid(375, 250, Qt::blue), QSize(6000, 4000), [&](QSize wanted) {
+    LoadedPicture big{ solid(375, 250, Qt::blue), QSize(6000, 4000), [&](QSize wanted) {
                     QMutexLocker lock(&mutex);
                     asked << wanted;
                     decodedOn = QThread::currentThread();
@@ -202,7 +207,7 @@ void TestPicture::cancelledOpenChangesNothing()
         QCOMPARE(f.fakes.dialog.calls, QStringList{ u"open"_s });
         QVERIFY(f.fakes.loader.loaded.isEmpty());
         QCOMPARE(f->Imageshow->picture().image, before);
-        QVERIFY(f.fakes.messageBox.shown.isEmpty());
+        QVERIFY(f.fakes.prompt.shown.isEmpty());
     }
 }
 
@@ -240,7 +245,7 @@ void TestPicture::changePictureIgnoresAFailureSilently()
     f.fakes.dialog.nextFileName = u"/notes/readme.txt"_s;
     f->Command4->click();
     QCOMPARE(f.fakes.loader.loaded.size(), 1);
-    QVERIFY(f.fakes.messageBox.shown.isEmpty());
+    QVERIFY(f.fakes.prompt.shown.isEmpty());
     QCOMPARE(f->Imageshow->picture().image, before);
     QCOMPARE(f->BaseWidth, 3000);
 }
@@ -251,8 +256,8 @@ void TestPicture::openMenuSaysWhyAFileCannotBeOpened()
     const QImage before = f->Imageshow->picture().image;
     f.fakes.dialog.nextFileName = u"/notes/说明.txt"_s;
     f->FileOpen->trigger();
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    const auto &box = f.fakes.messageBox.shown.first();
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    const auto &box = f.fakes.prompt.shown.first();
     QVERIFY(box.prompt.contains(u"说明.txt"_s));
     QVERIFY(box.prompt.contains(u"not a picture"_s));
     QCOMPARE(box.title, u"Lumaro"_s);
@@ -299,7 +304,7 @@ void TestPicture::captureSaveResetWalkTheStates()
     QTest::mouseClick(f->Command5, Qt::LeftButton);
     QCOMPARE(state(f), Captured);
     QVERIFY(f->Picture1->autoSize());
-    QCOMPARE(f->Picture1->picture().size(), QSize(300, 200));
+    QCOMPARE(f->Picture1->capture().size(), QSize(300, 200));
     QCOMPARE(f->Picture1->geometry(), QRect(264, 0, 304, 204)); // its corner, border included
 
     f.fakes.dialog.nextFileName = u"/out/截图.bmp"_s;
@@ -313,11 +318,11 @@ void TestPicture::captureSaveResetWalkTheStates()
     f.fakes.clipboard.picture = solid(20, 10, Qt::cyan);
     f->Command5_Click();
     QCOMPARE(state(f), Captured);
-    QCOMPARE(f->Picture1->picture().size(), QSize(20, 10));
+    QCOMPARE(f->Picture1->capture().size(), QSize(20, 10));
 
     QTest::mouseClick(f->Command7, Qt::LeftButton);
     QCOMPARE(state(f), Composing);
-    QCOMPARE(f->Picture1->picture().size(), QSize(20, 10)); // kept, not cleared
+    QCOMPARE(f->Picture1->capture().size(), QSize(20, 10)); // kept, not cleared
     f->Command7_Click();
     QCOMPARE(state(f), Composing);
     QCOMPARE(f.fakes.capture.calls, 2);
@@ -330,8 +335,8 @@ void TestPicture::cancelledCaptureChangesNothingAndIgnoresTheClipboard()
     f.fakes.capture.next = { CaptureStatus::Cancelled, {} };
     f->Command5_Click();
     QCOMPARE(state(f), Composing);
-    QVERIFY(f->Picture1->picture().isNull());
-    QVERIFY(f.fakes.messageBox.shown.isEmpty());
+    QVERIFY(f->Picture1->capture().isNull());
+    QVERIFY(f.fakes.prompt.shown.isEmpty());
 }
 
 void TestPicture::failedCaptureSaysSoAndChangesNothing()
@@ -341,10 +346,10 @@ void TestPicture::failedCaptureSaysSoAndChangesNothing()
     f.fakes.capture.next = { CaptureStatus::Failed, u"无法加载截图组件"_s };
     f->Command5_Click();
     QCOMPARE(state(f), Composing);
-    QVERIFY(f->Picture1->picture().isNull());
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    QVERIFY(f.fakes.messageBox.shown.first().prompt.contains(u"无法加载截图组件"_s));
-    QCOMPARE(f.fakes.messageBox.shown.first().title, u"Lumaro"_s);
+    QVERIFY(f->Picture1->capture().isNull());
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    QVERIFY(f.fakes.prompt.shown.first().prompt.contains(u"无法加载截图组件"_s));
+    QCOMPARE(f.fakes.prompt.shown.first().title, u"Lumaro"_s);
 }
 
 void TestPicture::emptyClipboardAfterCaptureChangesNothing()
@@ -352,7 +357,7 @@ void TestPicture::emptyClipboardAfterCaptureChangesNothing()
     Fixture f;
     f->Command5_Click();
     QCOMPARE(state(f), Composing);
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
 }
 
 void TestPicture::cancelledSaveSaysPictureNotSaved()
@@ -364,8 +369,8 @@ void TestPicture::cancelledSaveSaysPictureNotSaved()
     f->Command6_Click();
     QCOMPARE(state(f), Captured);
     QVERIFY(f.fakes.writer.written.isEmpty());
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    const auto &box = f.fakes.messageBox.shown.first();
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    const auto &box = f.fakes.prompt.shown.first();
     QCOMPARE(box.prompt, u"图片未保存"_s);
     QCOMPARE(box.title, u"Lumaro"_s);
     QCOMPARE(box.icon, MsgIcon::Information);
@@ -381,9 +386,9 @@ void TestPicture::failedSaveStaysCapturedSoTheUserCanRetry()
     f.fakes.dialog.nextFileName = u"/full/disk.png"_s;
     f->Command6_Click();
     QCOMPARE(state(f), Captured);
-    QCOMPARE(f.fakes.messageBox.shown.size(), 1);
-    QVERIFY(f.fakes.messageBox.shown.first().prompt.contains(u"disk.png"_s));
-    QVERIFY(f.fakes.messageBox.shown.first().prompt.contains(u"disk full"_s));
+    QCOMPARE(f.fakes.prompt.shown.size(), 1);
+    QVERIFY(f.fakes.prompt.shown.first().prompt.contains(u"disk.png"_s));
+    QVERIFY(f.fakes.prompt.shown.first().prompt.contains(u"disk full"_s));
     f.fakes.writer.succeed = true;
     f->Command6_Click();
     QCOMPARE(state(f), Saved);

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace lumaro;
 
 class TestPlatform : public QObject
 {

@@ -8,6 +8,7 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+using namespace lumaro;
 
 class TestValueOfText : public QObject
 {

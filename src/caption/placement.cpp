@@ -2,12 +2,15 @@
 
 #include "window/Form1.h"
 
-#include "window/controls.h"
-#include "window/units.h"
+#include "window/AutoSizeLabel.h"
+#include "window/PictureDisplay.h"
+#include "window/Twips.h"
 
 #include <QCheckBox>
 
 #include <cmath>
+
+namespace lumaro {
 
 namespace {
 
@@ -57,3 +60,5 @@ void Form1::Check1_Click()
     Labelshow->setHidden(!Labelshow->isHidden());
     Labelshow->setCaption(Label1->caption());
 }
+
+} // namespace lumaro

@@ -2,13 +2,14 @@
 
 #include "window/Form1.h"
 
-#include "platform/CommonDialog.h"
+#include "window/AutoSizeLabel.h"
 #include "window/ValueOfText.h"
-#include "window/controls.h"
 
 #include <QLineEdit>
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 void Form1::Command1_Click()
 {
@@ -17,42 +18,55 @@ void Form1::Command1_Click()
 
 // A cancelled colour dialog still applies its colour: the last one accepted,
 // black before any.
-void Form1::Command2_Click()
+void Form1::chooseColour(AutoSizeLabel *layer)
 {
     Dialog.ShowColor();
-    Label1->setForeColor(Dialog.Color());
+    layer->setForeColor(Dialog.Color());
+}
+
+void Form1::Command2_Click()
+{
+    chooseColour(Label1);
 }
 
 void Form1::Command8_Click()
 {
-    Dialog.ShowColor();
-    Labelshow->setForeColor(Dialog.Color());
+    chooseColour(Labelshow);
 }
 
 // An empty box, 0, or text without a number becomes "10". A size the font
 // system cannot draw (negative, or beyond MaxFontPoints) leaves the layer as it is.
-void Form1::Command12_Click()
+void Form1::applySizeRule(AutoSizeLabel *layer)
 {
     const QString text = Text3->text();
     if (ValueOfText(text) == 0 || text.isEmpty())
         Text3->setText(u"10"_s);
-    Label1->setFontSize(ValueOfText(Text3->text()));
+    layer->setFontSize(ValueOfText(Text3->text()));
+}
+
+void Form1::Command12_Click()
+{
+    applySizeRule(Label1);
 }
 
 void Form1::Command9_Click()
 {
-    const QString text = Text3->text();
-    if (ValueOfText(text) == 0 || text.isEmpty())
-        Text3->setText(u"10"_s);
-    Labelshow->setFontSize(ValueOfText(Text3->text()));
+    applySizeRule(Labelshow);
+}
+
+void Form1::toggleBold(AutoSizeLabel *layer)
+{
+    layer->setFontBold(!layer->fontBold());
 }
 
 void Form1::Command11_Click()
 {
-    Label1->setFontBold(!Label1->fontBold());
+    toggleBold(Label1);
 }
 
 void Form1::Command10_Click()
 {
-    Labelshow->setFontBold(!Labelshow->fontBold());
+    toggleBold(Labelshow);
 }
+
+} // namespace lumaro

@@ -1,9 +1,11 @@
 #include "help/forum.h"
 
-#include "platform/MessageBox.h"
+#include "platform/MessagePrompt.h"
 #include "platform/WebOpener.h"
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 QUrl forumPageUrl()
 {
@@ -15,10 +17,12 @@ QUrl forumPageUrl()
     return url;
 }
 
-void openForumPage(WebOpener &web, MessageBox &messageBox)
+void openForumPage(WebOpener &web, MessagePrompt &prompt)
 {
     const QUrl url = forumPageUrl();
     if (!web.open(url))
-        messageBox.show(u"无法启动浏览器。请在浏览器中打开这个网址：\n%1"_s.arg(url.toString()),
+        prompt.show(u"无法启动浏览器。请在浏览器中打开这个网址：\n%1"_s.arg(url.toString()),
                         MsgButtons::Ok, MsgIcon::Warning, u"Lumaro"_s);
 }
+
+} // namespace lumaro

@@ -2,7 +2,9 @@
 
 #include <QUrl>
 
-class MessageBox;
+namespace lumaro {
+
+class MessagePrompt;
 class WebOpener;
 
 // The community forum's page: http://<forum host>/bbs/forum.php?mod=forumdisplay&fid=108
@@ -10,4 +12,6 @@ QUrl forumPageUrl();
 
 // Hands the forum page to the browser; says so, with the address, when no
 // browser could be started.
-void openForumPage(WebOpener &web, MessageBox &messageBox);
+void openForumPage(WebOpener &web, MessagePrompt &prompt);
+
+} // namespace lumaro

@@ -4,15 +4,17 @@
 
 #include "platform/CaptureLibrary.h"
 #include "platform/Clipboard.h"
-#include "platform/CommonDialog.h"
-#include "platform/MessageBox.h"
+#include "platform/MessagePrompt.h"
 #include "platform/PictureWriter.h"
-#include "window/controls.h"
+#include "window/CaptureDisplay.h"
+#include "window/PictureDisplay.h"
 
 #include <QDir>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 void Form1::Command5_Click()
 {
@@ -23,17 +25,15 @@ void Form1::Command5_Click()
     if (captured.status == CaptureStatus::Cancelled)
         return;
     if (captured.status == CaptureStatus::Failed) {
-        m_platform.messageBox.show(u"无法截取屏幕。\n%1"_s.arg(captured.error), MsgButtons::Ok,
-                                   MsgIcon::Warning, u"Lumaro"_s);
+        warn(u"无法截取屏幕。\n%1"_s.arg(captured.error));
         return;
     }
     const QImage shot = m_platform.clipboard.image();
     if (shot.isNull()) {
-        m_platform.messageBox.show(u"无法截取屏幕：剪贴板上没有截图。"_s, MsgButtons::Ok, MsgIcon::Warning,
-                                   u"Lumaro"_s);
+        warn(u"无法截取屏幕：剪贴板上没有截图。"_s);
         return;
     }
-    Picture1->setPicture(shot);
+    Picture1->setCapture(shot);
     Picture1->show();
     Imageshow->hide();
     Command6->setEnabled(true);
@@ -44,15 +44,14 @@ void Form1::Command6_Click()
 {
     Dialog.ShowSave();
     if (Dialog.FileName().isEmpty()) {
-        m_platform.messageBox.show(u"图片未保存"_s, MsgButtons::Ok, MsgIcon::Information, u"Lumaro"_s);
+        m_platform.prompt.show(u"图片未保存"_s, MsgButtons::Ok, MsgIcon::Information, u"Lumaro"_s);
         return;
     }
     const QString path = Dialog.FileName();
     QString error;
-    if (!m_platform.writer.write(Picture1->picture(), path, &error)) {
+    if (!m_platform.writer.write(Picture1->capture(), path, &error)) {
         // Stay in the captured state so the user can try another name.
-        m_platform.messageBox.show(u"图片未能保存到“%1”。\n%2"_s.arg(QDir::toNativeSeparators(path), error),
-                                   MsgButtons::Ok, MsgIcon::Warning, u"Lumaro"_s);
+        warn(u"图片未能保存到“%1”。\n%2"_s.arg(QDir::toNativeSeparators(path), error));
         return;
     }
     Command5->setEnabled(true);
@@ -66,3 +65,5 @@ void Form1::Command7_Click()
     Command6->setEnabled(false);
     Command5->setEnabled(true);
 }
+
+} // namespace lumaro

@@ -2,15 +2,16 @@
 
 #include "window/Form1.h"
 
-#include "platform/CommonDialog.h"
-#include "platform/MessageBox.h"
 #include "platform/PictureLoader.h"
-#include "window/controls.h"
-#include "window/units.h"
+#include "window/PictureDisplay.h"
+#include "window/RoundToEven.h"
+#include "window/Twips.h"
 
 #include <QDir>
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 namespace {
 
@@ -32,7 +33,9 @@ void takeReference(qint32 &base, float current)
 
 } // namespace
 
-void Form1::FileOpen_Click()
+// The open dialog, the file into the display, the display's size as the new
+// reference. A file that cannot be read changes nothing; the menu says why.
+void Form1::openPicture(OnFailure onFailure)
 {
     Dialog.ShowOpen();
     if (Dialog.FileName().isEmpty())
@@ -40,8 +43,8 @@ void Form1::FileOpen_Click()
     const QString path = Dialog.FileName();
     LoadResult loaded = m_platform.loader.load(path, devicePixels(Imageshow));
     if (loaded.picture.isNull()) {
-        m_platform.messageBox.show(u"无法打开图片“%1”。\n%2"_s.arg(QDir::toNativeSeparators(path), loaded.error),
-                                   MsgButtons::Ok, MsgIcon::Warning, u"Lumaro"_s);
+        if (onFailure == OnFailure::Tell)
+            warn(u"无法打开图片“%1”。\n%2"_s.arg(QDir::toNativeSeparators(path), loaded.error));
         return;
     }
     Imageshow->setPicture(std::move(loaded.picture));
@@ -49,16 +52,15 @@ void Form1::FileOpen_Click()
     takeReference(BaseHeight, twips::height(Imageshow));
 }
 
+void Form1::FileOpen_Click()
+{
+    openPicture(OnFailure::Tell);
+}
+
+// From the dialog on, a failure ends this command silently.
 void Form1::Command4_Click()
 {
-    Dialog.ShowOpen();
-    // From here on a failure ends the command silently, changing nothing.
-    if (Dialog.FileName().isEmpty())
-        return;
-    LoadResult loaded = m_platform.loader.load(Dialog.FileName(), devicePixels(Imageshow));
-    if (loaded.picture.isNull())
-        return;
-    Imageshow->setPicture(std::move(loaded.picture));
-    takeReference(BaseWidth, twips::width(Imageshow));
-    takeReference(BaseHeight, twips::height(Imageshow));
+    openPicture(OnFailure::StaySilent);
 }
+
+} // namespace lumaro

@@ -2,13 +2,15 @@
 
 #include "window/Form1.h"
 
+#include "window/PictureDisplay.h"
+#include "window/Twips.h"
 #include "window/ValueOfText.h"
-#include "window/controls.h"
-#include "window/units.h"
 
 #include <QLineEdit>
 
 #include <cmath>
+
+namespace lumaro {
 
 namespace {
 
@@ -38,3 +40,5 @@ void Form1::Command3_Click()
         return;
     twips::setWidth(Imageshow, float(newWidth) + 0.0f);
 }
+
+} // namespace lumaro

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace lumaro {
+
 enum class CaptureStatus { Accepted, Cancelled, Failed };
 
 struct CaptureResult
@@ -18,3 +20,5 @@ public:
     virtual ~CaptureLibrary() = default;
     virtual CaptureResult CameraSubArea() = 0;
 };
+
+} // namespace lumaro

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+namespace lumaro {
+
 class Clipboard
 {
 public:
@@ -9,3 +11,5 @@ public:
     // The picture on the clipboard, whatever its format; null when none.
     virtual QImage image() const = 0;
 };
+
+} // namespace lumaro

@@ -6,11 +6,13 @@
 
 #include <functional>
 
+namespace lumaro {
+
 // A picture as the display holds it: the decoded pixels, the picture's own
 // size, and a way to decode it again at another size. A big photo is decoded
 // only as large as the display needs; when the display grows, `decode` brings
 // a sharper copy.
-struct Picture
+struct LoadedPicture
 {
     QImage image;
     QSize naturalSize;
@@ -21,7 +23,7 @@ struct Picture
 
 struct LoadResult
 {
-    Picture picture;
+    LoadedPicture picture;
     QString error; // set when picture is null: why the file could not be read
 };
 
@@ -33,3 +35,5 @@ public:
     // fill `displaySize` device pixels.
     virtual LoadResult load(const QString &path, QSize displaySize) = 0;
 };
+
+} // namespace lumaro

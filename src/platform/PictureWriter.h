@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+namespace lumaro {
+
 class PictureWriter
 {
 public:
@@ -11,3 +13,5 @@ public:
     // returns false, leaves any existing file untouched and sets `error`.
     virtual bool write(const QImage &image, const QString &path, QString *error) = 0;
 };
+
+} // namespace lumaro

@@ -1,10 +1,12 @@
 #pragma once
 
+namespace lumaro {
+
 class CommonDialog;
 class PictureLoader;
 class PictureWriter;
 class Clipboard;
-class MessageBox;
+class MessagePrompt;
 class WebOpener;
 class CaptureLibrary;
 
@@ -16,7 +18,9 @@ struct Platform
     PictureLoader &loader;
     PictureWriter &writer;
     Clipboard &clipboard;
-    MessageBox &messageBox;
+    MessagePrompt &prompt;
     WebOpener &web;
     CaptureLibrary &capture;
 };
+
+} // namespace lumaro

@@ -5,6 +5,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace lumaro {
+
 QtCaptureLibrary::QtCaptureLibrary(QString folder)
     : m_folder(std::move(folder))
 {
@@ -45,3 +47,5 @@ CaptureResult QtCaptureLibrary::CameraSubArea()
     }
     }
 }
+
+} // namespace lumaro

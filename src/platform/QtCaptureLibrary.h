@@ -4,6 +4,8 @@
 
 #include <QLibrary>
 
+namespace lumaro {
+
 // Loads the capture library on first use, from the program's own folder or
 // from lib/lumaro beside it, and keeps it loaded for the rest of the run.
 class QtCaptureLibrary final : public CaptureLibrary
@@ -21,3 +23,5 @@ private:
     SubAreaFn m_subArea = nullptr;
     LastErrorFn m_lastError = nullptr;
 };
+
+} // namespace lumaro

@@ -3,7 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+namespace lumaro {
+
 QImage QtClipboard::image() const
 {
     return QGuiApplication::clipboard()->image();
 }
+
+} // namespace lumaro

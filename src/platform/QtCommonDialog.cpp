@@ -1,11 +1,14 @@
 #include "platform/QtCommonDialog.h"
 
-#include "window/units.h"
+#include "common/ColorRef.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 QStringList nameFiltersFromFilterText(const QString &filter)
 {
@@ -30,13 +33,13 @@ namespace {
 
 // Runs an open or save dialog with the stored settings; the chosen path, or
 // an empty one when cancelled, so that no earlier name is ever left behind.
-QString chooseFile(QWidget *parent, const CommonDialog &settings, QFileDialog::AcceptMode mode)
+QString chooseFile(const DialogSettings &settings, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent);
+    QFileDialog dialog(QApplication::activeWindow());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setWindowTitle(settings.DialogTitle);
-    dialog.setNameFilters(nameFiltersFromFilterText(settings.Filter));
-    dialog.setDefaultSuffix(settings.DefaultExt);
+    dialog.setWindowTitle(settings.title);
+    dialog.setNameFilters(nameFiltersFromFilterText(settings.filter));
+    dialog.setDefaultSuffix(settings.defaultExt);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -46,21 +49,23 @@ QString chooseFile(QWidget *parent, const CommonDialog &settings, QFileDialog::A
 
 } // namespace
 
-void QtCommonDialog::ShowOpen()
+QString QtCommonDialog::open(const DialogSettings &settings)
 {
-    m_fileName = chooseFile(m_parent, *this, QFileDialog::AcceptOpen);
+    return chooseFile(settings, QFileDialog::AcceptOpen);
 }
 
-void QtCommonDialog::ShowSave()
+QString QtCommonDialog::save(const DialogSettings &settings)
 {
-    m_fileName = chooseFile(m_parent, *this, QFileDialog::AcceptSave);
+    return chooseFile(settings, QFileDialog::AcceptSave);
 }
 
-void QtCommonDialog::ShowColor()
+std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 {
-    QColorDialog dialog(colorFromColorRef(m_color), m_parent);
+    QColorDialog dialog(colorFromColorRef(current), QApplication::activeWindow());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
-    // A cancelled dialog keeps the last accepted colour.
-    if (dialog.exec() == QDialog::Accepted)
-        m_color = colorRefFromColor(dialog.selectedColor());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return colorRefFromColor(dialog.selectedColor());
 }
+
+} // namespace lumaro

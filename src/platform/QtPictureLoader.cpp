@@ -10,6 +10,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace lumaro {
+
 QSize reducedDecodeSize(QSize natural, QSize wanted)
 {
     if (!natural.isValid() || natural.isEmpty())
@@ -131,10 +133,12 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
     if (decoded.image.isNull())
         return fail(decoded.error);
 
-    Picture &picture = result.picture;
+    LoadedPicture &picture = result.picture;
     picture.image = std::move(decoded.image);
     picture.naturalSize = decoded.naturalSize.isValid() ? decoded.naturalSize : picture.image.size();
     if (picture.image.size() != picture.naturalSize)
         picture.decode = [bytes](QSize wanted) { return decodeReduced(bytes, wanted).image; };
     return result;
 }
+
+} // namespace lumaro

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace lumaro {
+
 // Reads every format Qt's image plugins read. Large pictures are decoded at
 // the smallest power-of-two reduction that still covers the display (JPEG
 // decodes that way natively), so a big photo opens fast and a picture too
@@ -31,3 +33,5 @@ struct DecodeResult
 // Decodes a picture file's bytes no larger than needed to cover `wanted`
 // pixels (an invalid size: at its natural size). The content decides the format.
 DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted);
+
+} // namespace lumaro

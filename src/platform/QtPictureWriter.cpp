@@ -18,6 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace lumaro {
+
 QByteArray pictureFormatForName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -179,3 +181,5 @@ bool QtPictureWriter::write(const QImage &image, const QString &path, QString *e
         return fail(writeFailure(file, file.errorString(), 0));
     return true;
 }
+
+} // namespace lumaro

@@ -4,10 +4,12 @@
 #include "platform/QtCaptureLibrary.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtCommonDialog.h"
-#include "platform/QtMessageBox.h"
+#include "platform/QtMessagePrompt.h"
 #include "platform/QtPictureLoader.h"
 #include "platform/QtPictureWriter.h"
 #include "platform/QtWebOpener.h"
+
+namespace lumaro {
 
 // The real program's platform: Qt's dialogs, codecs, clipboard, message box,
 // URL handler and our own capture library.
@@ -17,15 +19,11 @@ struct QtPlatform
     QtPictureLoader loader;
     QtPictureWriter writer;
     QtClipboard clipboard;
-    QtMessageBox messageBox;
+    QtMessagePrompt prompt;
     QtWebOpener web;
     QtCaptureLibrary capture;
 
-    Platform refs() { return { dialog, loader, writer, clipboard, messageBox, web, capture }; }
-
-    void setParentWidget(QWidget *w)
-    {
-        dialog.setParentWidget(w);
-        messageBox.setParentWidget(w);
-    }
+    Platform refs() { return { dialog, loader, writer, clipboard, prompt, web, capture }; }
 };
+
+} // namespace lumaro

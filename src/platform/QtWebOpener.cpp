@@ -2,7 +2,11 @@
 
 #include <QDesktopServices>
 
+namespace lumaro {
+
 bool QtWebOpener::open(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
 }
+
+} // namespace lumaro

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+namespace lumaro {
+
 class WebOpener
 {
 public:
@@ -10,3 +12,5 @@ public:
     // browser could be started.
     virtual bool open(const QUrl &url) = 0;
 };
+
+} // namespace lumaro

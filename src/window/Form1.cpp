@@ -1,9 +1,14 @@
 #include "window/Form1.h"
 
-#include "platform/CommonDialog.h"
+#include "platform/MessagePrompt.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 Form1::Form1(const Platform &platform, QWidget *parent)
     : QMainWindow(parent)
@@ -29,6 +34,12 @@ void Form1::centreOnScreen()
         return;
     const QRect avail = screen->availableGeometry();
     const QSize frame = frameGeometry().size().expandedTo(size());
-    move(avail.left() + (avail.width() - frame.width()) / 2,
-         avail.top() + (avail.height() - frame.height()) / 2);
+    move(avail.left() + (avail.width() - frame.width()) / 2, avail.top() + (avail.height() - frame.height()) / 2);
 }
+
+void Form1::warn(const QString &text)
+{
+    m_platform.prompt.show(text, MsgButtons::Ok, MsgIcon::Warning, u"Lumaro"_s);
+}
+
+} // namespace lumaro

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "window/DialogControl.h"
 
 #include <QMainWindow>
 
@@ -12,19 +13,23 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class QFrame;
-class Label;
-class ImageBox;
-class PictureBox;
-class CommonDialog;
+
+namespace lumaro {
+
+class AutoSizeLabel;
+class PictureDisplay;
+class CaptureDisplay;
 
 // The program's one window. It owns its controls, named as the window
 // definition names them, and its event handlers are its member functions:
 // each handler is defined in the folder of the subsystem it belongs to.
-// Geometry is in twips wherever a handler reads or writes it (window/units.h).
+// Geometry is in twips wherever a handler reads or writes it (window/Twips.h).
 class Form1 : public QMainWindow
 {
     Q_OBJECT
 public:
+    // Builds the window from its definition, binds its events and runs
+    // Form_Load, in that order: the window is then ready to show.
     explicit Form1(const Platform &platform, QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -45,17 +50,17 @@ public:
     QCheckBox *Check1;
     QLineEdit *LabelText;
     QPushButton *Command1;
-    Label *Label6;
+    AutoSizeLabel *Label6;
     QFrame *Line1;
     QTimer *Timer1;
     QGroupBox *FrameImage;
     QPushButton *Command3;
     QLineEdit *Text2, *Text1;
-    Label *Label5, *Label4, *Label3, *Label2, *LabelHeight, *LabelWidth;
-    CommonDialog &Dialog;
-    PictureBox *Picture1;
-    Label *Label1, *Labelshow;
-    ImageBox *Imageshow;
+    AutoSizeLabel *Label5, *Label4, *Label3, *Label2, *LabelHeight, *LabelWidth;
+    DialogControl Dialog;
+    CaptureDisplay *Picture1;
+    AutoSizeLabel *Label1, *Labelshow;
+    PictureDisplay *Imageshow;
 
     // ---- Menus
     QMenu *wenjian;
@@ -65,7 +70,7 @@ public:
     QMenu *Help;
     QAction *Speak, *web;
 
-    // ---- Window: start-up and the size read-out (window/startup.cpp)
+    // ---- Window: start-up and the size read-out (window/SizeReadout.cpp)
     void Form_Load();
     void Timer1_Timer();
 
@@ -97,8 +102,19 @@ public:
     void web_Click();
 
 private:
-    void buildDefinition();   // window/definition.cpp
-    void bindEvents();        // window/bindings.cpp
+    void buildDefinition(); // window/WindowDefinition.cpp
+    void bindEvents();      // window/EventBindings.cpp
+
+    // Steps that two handlers share (handlers never call one another).
+    void showSizeReadout();                                 // Form_Load, Timer1_Timer
+    enum class OnFailure { Tell, StaySilent };
+    void openPicture(OnFailure onFailure);                  // FileOpen_Click, Command4_Click
+    void chooseColour(AutoSizeLabel *layer);                // Command2_Click, Command8_Click
+    void applySizeRule(AutoSizeLabel *layer);               // Command12_Click, Command9_Click
+    void toggleBold(AutoSizeLabel *layer);                  // Command11_Click, Command10_Click
+    void warn(const QString &text);                         // every warning the window gives
 
     Platform m_platform;
 };
+
+} // namespace lumaro

@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+namespace lumaro {
+
 namespace {
 
 bool skipped(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
@@ -126,3 +128,5 @@ double ValueOfText(std::u16string_view text)
     }
     return negative ? -value : value;
 }
+
+} // namespace lumaro

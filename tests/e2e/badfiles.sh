@@ -17,7 +17,7 @@ start_atspi
 start_lumaro "$1"
 
 export LUMARO_MAIN=$MAIN LUMARO_IMAGESHOW="$(control Imageshow)" LUMARO_COMMAND4="$(centre Command4)" \
-  LUMARO_EMPTY="$((CX + 560)) $((CY + 490))" E2E_TMP XDRIVE
+  LUMARO_EMPTY="$((CX + CLIENT_W - 5)) $((CY + CLIENT_H - 5))" E2E_TMP XDRIVE
 /usr/bin/python3 "$E2E_DIR/badfiles.py" run "$E2E_TMP/corpus" || fail "bad files were not handled as they should be"
 alive
 pass "every bad file handled, the window still answers"

@@ -13,8 +13,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     Fakes fakes;
     Form1 form(fakes.refs());
+    form.show(); // lays out the client area under the menu bar
+    QApplication::processEvents();
     QWidget *client = form.centralWidget();
     QTextStream out(stdout);
+    // The client area itself, below the menu bar.
+    out << "client 0 0 " << client->width() << ' ' << client->height() << '\n';
     for (QWidget *w : client->findChildren<QWidget *>()) {
         if (w->objectName().isEmpty())
             continue;

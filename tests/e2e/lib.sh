@@ -228,16 +228,24 @@ start_lumaro() {
   MAIN=$(wait_window '^Lumaro         $')
   local x y w h
   read -r x y w h < <(geometry "$MAIN")
-  CX=$x CY=$((y + h - 495))
+  read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
+  CX=$x CY=$((y + h - CLIENT_H))
   settle
 }
 
-# control NAME: prints "x y w h" of a control on the screen, from the
-# program's own table of controls.
-control() {
+# control_row NAME: "x y w h" of a control in the client area, from the
+# program's own window definition (controls.cpp prints it).
+control_row() {
   local line
   line=$(grep -E "^$1 " "$E2E_CONTROLS") || fail "no control $1 in the table"
   read -r _ x y w h <<<"$line"
+  echo "$x" "$y" "$w" "$h"
+}
+
+# control NAME: prints "x y w h" of a control on the screen.
+control() {
+  local x y w h
+  read -r x y w h < <(control_row "$1")
   echo $((CX + x)) $((CY + y)) "$w" "$h"
 }
 

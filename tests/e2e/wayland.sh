@@ -99,7 +99,8 @@ gone_selector() { wait_for 15 "the selector to close" selector_gone; }
 lumaro_at() {
   QT_QPA_PLATFORM=$1 start_program "$PROGRAM"
   read -r WX WY WW WH < <(wait_sway '^Lumaro {9}$')
-  CX=$WX CY=$((WY + WH - 495))
+  read -r _ _ _ CLIENT_H < <(control_row client)
+  CX=$WX CY=$((WY + WH - CLIENT_H))
   sleep_until_still
 }
 # The compositor has nothing to wait on that says "painted"; two frames apart

@@ -11,6 +11,8 @@ title=$(xprop -id "$MAIN" _NET_WM_NAME | sed -E 's/^[^"]*"(.*)"$/\1/')
 pass "title"
 
 read -r x y w h < <(geometry "$MAIN")
+# The client area of 8475 x 7425 twips, 565 x 495 pixels, under the menu bar.
+[[ $CLIENT_W -eq 565 && $CLIENT_H -eq 495 ]] || fail "the client area is ${CLIENT_W}x$CLIENT_H, not 565x495"
 [[ $w -eq 565 ]] || fail "window is $w px wide, not 565"
 menu=$((h - 495))
 ((menu >= 15 && menu <= 40)) || fail "window is $h px high: no 495 px client area under a menu bar"
@@ -23,7 +25,7 @@ pass "size and place"
 # the picture then gives way to the window's background.
 read -r ix iy iw ih < <(control Imageshow)
 px=$((ix + iw * 9 / 10)) py=$((iy + ih / 3))
-bg=$(pixel $((CX + 560)) $((CY + 490)))
+bg=$(pixel $((CX + CLIENT_W - 5)) $((CY + CLIENT_H - 5)))
 [[ "$(pixel $px $py)" != "$bg" ]] || fail "the picture is not shown at ($px,$py)"
 xdotool key BackSpace BackSpace BackSpace
 xdotool type 50

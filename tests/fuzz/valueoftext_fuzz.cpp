@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+using lumaro::ValueOfText;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     std::u16string text(size / 2, u'\0');

@@ -1,12 +1,15 @@
 // The window definition: every control with its settings, the menu bar, the
-// dialog's stored settings, stacking and tab order.
+// dialog's stored settings, stacking and tab order. Where each control sits
+// comes from the table of controls (ControlTable.cpp).
 
 #include "window/Form1.h"
 
-#include "platform/CommonDialog.h"
+#include "window/AutoSizeLabel.h"
+#include "window/CaptureDisplay.h"
 #include "window/CommandButton.h"
-#include "window/controls.h"
-#include "window/units.h"
+#include "window/ControlTable.h"
+#include "window/PictureDisplay.h"
+#include "window/Twips.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +21,8 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+
+namespace lumaro {
 
 namespace {
 
@@ -45,39 +50,41 @@ QFont defaultFont()
     return f;
 }
 
+// A control named as the definition names it, where the table puts it.
 template <typename W>
-W *make(QWidget *parent, const char *name, float l, float t, float w, float h)
+W *make(QWidget *parent, const char *name)
 {
     auto *widget = new W(parent);
     widget->setObjectName(QString::fromLatin1(name));
-    twips::setGeometry(widget, l, t, w, h);
+    const ControlPlace &at = controlPlace(name);
+    twips::setGeometry(widget, float(at.left), float(at.top), float(at.width), float(at.height));
     return widget;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, float l, float t, float w, float h)
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
-    auto *b = make<CommandButton>(parent, name, l, t, w, h);
+    auto *b = make<CommandButton>(parent, name);
     b->setText(caption);
     return b;
 }
 
-QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, float l, float t, float w, float h)
+QGroupBox *frame(QWidget *parent, const char *name, const QString &caption)
 {
-    auto *f = make<QGroupBox>(parent, name, l, t, w, h);
+    auto *f = make<QGroupBox>(parent, name);
     f->setTitle(caption);
     return f;
 }
 
-QLineEdit *textBox(QWidget *parent, const char *name, const QString &text, float l, float t, float w, float h)
+QLineEdit *textBox(QWidget *parent, const char *name, const QString &text)
 {
-    auto *e = make<QLineEdit>(parent, name, l, t, w, h);
+    auto *e = make<QLineEdit>(parent, name);
     e->setText(text);
     return e;
 }
 
-Label *label(QWidget *parent, const char *name, const QString &caption, float l, float t, float w, float h)
+AutoSizeLabel *label(QWidget *parent, const char *name, const QString &caption)
 {
-    auto *lb = make<Label>(parent, name, l, t, w, h);
+    auto *lb = make<AutoSizeLabel>(parent, name);
     lb->setCaption(caption);
     lb->setAutoSize(true);
     return lb;
@@ -97,34 +104,34 @@ void Form1::buildDefinition()
     QWidget *form = client;
 
     // ---- Picture settings panel
-    FramePicture = frame(form, "FramePicture", u"图片设置"_s, 1800, 120, 1575, 3015);
-    Command7 = button(FramePicture, "Command7", u"初始化"_s, 120, 2040, 1215, 495);
-    Command6 = button(FramePicture, "Command6", u"保存图片"_s, 120, 1440, 1215, 495);
+    FramePicture = frame(form, "FramePicture", u"图片设置"_s);
+    Command7 = button(FramePicture, "Command7", u"初始化"_s);
+    Command6 = button(FramePicture, "Command6", u"保存图片"_s);
     Command6->setEnabled(false);
-    Command5 = button(FramePicture, "Command5", u"截取屏幕"_s, 120, 840, 1215, 495);
-    Command4 = button(FramePicture, "Command4", u"更改图片"_s, 120, 240, 1215, 495);
+    Command5 = button(FramePicture, "Command5", u"截取屏幕"_s);
+    Command4 = button(FramePicture, "Command4", u"更改图片"_s);
 
     // ---- Text panel
-    FrameWord = frame(form, "FrameWord", u"文字修改"_s, 120, 3240, 3255, 3855);
-    Command2 = button(FrameWord, "Command2", u"顶层颜色"_s, 120, 1320, 1215, 375);
-    Command12 = button(FrameWord, "Command12", u"顶层字号更改"_s, 120, 3000, 1335, 615);
-    Command11 = button(FrameWord, "Command11", u"顶层粗体"_s, 120, 1800, 1215, 375);
-    Command10 = button(FrameWord, "Command10", u"底层粗体"_s, 1800, 1800, 1215, 375);
-    Text3 = textBox(FrameWord, "Text3", u"12"_s, 1560, 2520, 1335, 375);
+    FrameWord = frame(form, "FrameWord", u"文字修改"_s);
+    Command2 = button(FrameWord, "Command2", u"顶层颜色"_s);
+    Command12 = button(FrameWord, "Command12", u"顶层字号更改"_s);
+    Command11 = button(FrameWord, "Command11", u"顶层粗体"_s);
+    Command10 = button(FrameWord, "Command10", u"底层粗体"_s);
+    Text3 = textBox(FrameWord, "Text3", u"12"_s);
     Text3->setFont(captionFont());
-    Command9 = button(FrameWord, "Command9", u"底层字号更改"_s, 1680, 3000, 1335, 615);
-    Command8 = button(FrameWord, "Command8", u"底层颜色"_s, 1800, 1320, 1215, 375);
-    Check1 = make<QCheckBox>(FrameWord, "Check1", 1920, 840, 1095, 255);
+    Command9 = button(FrameWord, "Command9", u"底层字号更改"_s);
+    Command8 = button(FrameWord, "Command8", u"底层颜色"_s);
+    Check1 = make<QCheckBox>(FrameWord, "Check1");
     Check1->setText(u"描边效果"_s);
-    LabelText = textBox(FrameWord, "LabelText", QString(), 120, 240, 2655, 360);
+    LabelText = textBox(FrameWord, "LabelText", QString());
     LabelText->setFont(captionFont());
-    Command1 = button(FrameWord, "Command1", u"顶层文字修改"_s, 120, 720, 1575, 495);
-    Label6 = make<Label>(FrameWord, "Label6", 240, 2520, 960, 240);
+    Command1 = button(FrameWord, "Command1", u"顶层文字修改"_s);
+    Label6 = make<AutoSizeLabel>(FrameWord, "Label6");
     Label6->setFont(captionFont());
     Label6->setCaption(u"字号设置"_s);
     Label6->setAutoSize(true);
     // A one-pixel solid rule from (120, 2280) to (2880, 2280).
-    Line1 = make<QFrame>(FrameWord, "Line1", 120, 2280, 2880 - 120, 15);
+    Line1 = make<QFrame>(FrameWord, "Line1");
     Line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
     Line1->setLineWidth(1);
 
@@ -134,37 +141,35 @@ void Form1::buildDefinition()
     Timer1->start();
 
     // ---- Image size panel
-    FrameImage = frame(form, "FrameImage", u"图像大小处理"_s, 120, 240, 1575, 2895);
-    Command3 = button(FrameImage, "Command3", u"修改"_s, 240, 2280, 735, 375);
-    Text2 = textBox(FrameImage, "Text2", u"100"_s, 480, 1800, 495, 270);
+    FrameImage = frame(form, "FrameImage", u"图像大小处理"_s);
+    Command3 = button(FrameImage, "Command3", u"修改"_s);
+    Text2 = textBox(FrameImage, "Text2", u"100"_s);
     Text2->setMaxLength(3);
-    Text1 = textBox(FrameImage, "Text1", u"100"_s, 480, 1320, 495, 270);
+    Text1 = textBox(FrameImage, "Text1", u"100"_s);
     Text1->setMaxLength(3);
     // Read out by screen readers instead of the panel's title.
     Text1->setAccessibleName(u"宽度百分比"_s);
     Text2->setAccessibleName(u"高度百分比"_s);
     Text3->setAccessibleName(u"字号"_s);
     LabelText->setAccessibleName(u"文字内容"_s);
-    Label5 = label(FrameImage, "Label5", u"%"_s, 1080, 1800, 90, 180);
-    Label4 = label(FrameImage, "Label4", u"高:"_s, 120, 1800, 270, 180);
-    Label3 = label(FrameImage, "Label3", u"%"_s, 1080, 1320, 90, 180);
-    Label2 = label(FrameImage, "Label2", u"宽:"_s, 120, 1320, 270, 180);
-    LabelHeight = label(FrameImage, "LabelHeight", u"高:"_s, 120, 840, 270, 180);
-    LabelWidth = label(FrameImage, "LabelWidth", u"宽:"_s, 120, 360, 270, 180);
+    Label5 = label(FrameImage, "Label5", u"%"_s);
+    Label4 = label(FrameImage, "Label4", u"高:"_s);
+    Label3 = label(FrameImage, "Label3", u"%"_s);
+    Label2 = label(FrameImage, "Label2", u"宽:"_s);
+    LabelHeight = label(FrameImage, "LabelHeight", u"高:"_s);
+    LabelWidth = label(FrameImage, "LabelWidth", u"宽:"_s);
 
     // ---- The shared dialog's stored settings
-    Dialog.DefaultExt = u"jpg"_s;
-    Dialog.DialogTitle = u"打开文件"_s;
-    Dialog.Filter = u"jpg,bmp,png"_s;
+    Dialog.settings = { u"jpg"_s, u"打开文件"_s, u"jpg,bmp,png"_s };
 
     // ---- Capture display, caption layers, picture display
-    Picture1 = make<PictureBox>(form, "Picture1", 3960, 0, 255, 255);
+    Picture1 = make<CaptureDisplay>(form, "Picture1");
     Picture1->setAccessibleName(u"截图"_s);
     Picture1->hide();
 
-    Label1 = make<Label>(form, "Label1", 5760, 2160, 480, 240);
-    Labelshow = make<Label>(form, "Labelshow", 5760, 2520, 480, 240);
-    for (Label *layer : { Label1, Labelshow }) {
+    Label1 = make<AutoSizeLabel>(form, "Label1");
+    Labelshow = make<AutoSizeLabel>(form, "Labelshow");
+    for (AutoSizeLabel *layer : { Label1, Labelshow }) {
         layer->setFont(captionFont());
         layer->setCaption(u"Moku"_s);
         layer->setAutoSize(true);
@@ -174,7 +179,7 @@ void Form1::buildDefinition()
     }
     Labelshow->hide();
 
-    Imageshow = make<ImageBox>(form, "Imageshow", 3600, 120, 3000, 2880);
+    Imageshow = make<PictureDisplay>(form, "Imageshow");
     Imageshow->setAccessibleName(u"图片"_s);
     {
         const QImage image(u":/window/default.jpg"_s);
@@ -227,3 +232,5 @@ void Form1::buildDefinition()
     // Client area of 565 x 495 pixels right below the menu bar.
     resize(twips::toPixels(8475), twips::toPixels(7425) + menuBar()->sizeHint().height());
 }
+
+} // namespace lumaro

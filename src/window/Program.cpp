@@ -1,4 +1,4 @@
-#include "window/application.h"
+#include "window/Program.h"
 
 #include "platform/QtPlatform.h"
 #include "window/Form1.h"
@@ -42,7 +42,6 @@ int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
 
     QtPlatform platform;
     Form1 form(platform.refs());
-    platform.setParentWidget(&form);
     // A Wayland client cannot place its windows; the compositor does.
     if (!QGuiApplication::platformName().startsWith(u"wayland"_s))
         form.centreOnScreen();

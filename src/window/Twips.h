@@ -1,17 +1,11 @@
 #pragma once
 
-// The window is described in twips (1/1440 inch, 15 per pixel at 96 dpi) and
-// colours as 0x00BBGGRR values. This is the one place where those become Qt's
-// pixels and QColors.
-
-#include <QColor>
-#include <QString>
-
-#include <cstdint>
+// The window is described in twips (1/1440 inch, 15 per pixel at 96 dpi).
+// This is the one place where twips become Qt's pixels.
 
 class QWidget;
 
-namespace twips {
+namespace lumaro::twips {
 
 constexpr double PerPixel = 15.0;
 
@@ -34,15 +28,4 @@ void setWidth(QWidget *w, float value);
 void setHeight(QWidget *w, float value);
 void setGeometry(QWidget *w, float l, float t, float wd, float ht);
 
-} // namespace twips
-
-// 0x00BBGGRR <-> QColor
-QColor colorFromColorRef(std::uint32_t bgr);
-std::uint32_t colorRefFromColor(const QColor &color);
-
-// A size as the read-out shows it: the shortest text with at most seven
-// significant digits ("3000", "1584.5"), full stop as decimal point.
-QString sizeText(float value);
-
-// Rounds to the nearest integer, a tie to the even one, clamped to 32 bits.
-qint32 roundToEven(double value);
+} // namespace lumaro::twips

@@ -2,12 +2,14 @@
 
 #include "window/Form1.h"
 
-#include "window/controls.h"
+#include "window/PictureDisplay.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
+
+namespace lumaro {
 
 void Form1::bindEvents()
 {
@@ -31,7 +33,7 @@ void Form1::bindEvents()
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
     // Fires on every change of the tick, by mouse or space bar.
     connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
-    connect(Imageshow, &ImageBox::mouseDown, this, &Form1::Imageshow_MouseDown);
+    connect(Imageshow, &PictureDisplay::mouseDown, this, &Form1::Imageshow_MouseDown);
 
     connect(FormFont, &QAction::triggered, this, &Form1::FormFont_Click);
     connect(FormImage, &QAction::triggered, this, &Form1::FormImage_Click);
@@ -40,3 +42,5 @@ void Form1::bindEvents()
     connect(Speak, &QAction::triggered, this, &Form1::Speak_Click);
     connect(web, &QAction::triggered, this, &Form1::web_Click);
 }
+
+} // namespace lumaro

@@ -3,9 +3,10 @@
 #include <functional>
 
 class QApplication;
-class Form1;
 
 namespace lumaro {
+
+class Form1;
 
 // Process-wide settings that must be made before QApplication exists.
 void prepareEnvironment();

@@ -1,11 +1,14 @@
-#include "window/units.h"
+#include "window/Twips.h"
 
 #include <QVariant>
 #include <QWidget>
 
-#include <cfenv>
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
+
+namespace lumaro::twips {
 
 namespace {
 
@@ -20,20 +23,20 @@ struct Twips
 Twips stored(const QWidget *w)
 {
     const QRect px = w->geometry();
-    Twips now{ float(twips::fromPixels(px.x())), float(twips::fromPixels(px.y())),
-               float(twips::fromPixels(px.width())), float(twips::fromPixels(px.height())) };
+    Twips now{ float(fromPixels(px.x())), float(fromPixels(px.y())),
+               float(fromPixels(px.width())), float(fromPixels(px.height())) };
     const QVariant v = w->property(TwipsProperty);
     if (!v.isValid())
         return now;
     const QRectF r = v.toRectF();
     // Keep a stored value only while it still matches what is on screen.
-    if (twips::toPixels(r.x()) == px.x())
+    if (toPixels(r.x()) == px.x())
         now.l = float(r.x());
-    if (twips::toPixels(r.y()) == px.y())
+    if (toPixels(r.y()) == px.y())
         now.t = float(r.y());
-    if (twips::toPixels(r.width()) == px.width())
+    if (toPixels(r.width()) == px.width())
         now.w = float(r.width());
-    if (twips::toPixels(r.height()) == px.height())
+    if (toPixels(r.height()) == px.height())
         now.h = float(r.height());
     return now;
 }
@@ -41,13 +44,11 @@ Twips stored(const QWidget *w)
 void apply(QWidget *w, const Twips &t)
 {
     w->setProperty(TwipsProperty, QRectF(t.l, t.t, t.w, t.h));
-    w->setGeometry(twips::toPixels(t.l), twips::toPixels(t.t),
-                   std::max(0, twips::toPixels(t.w)), std::max(0, twips::toPixels(t.h)));
+    w->setGeometry(toPixels(t.l), toPixels(t.t),
+                   std::max(0, toPixels(t.w)), std::max(0, toPixels(t.h)));
 }
 
 } // namespace
-
-namespace twips {
 
 int toPixels(double value)
 {
@@ -82,32 +83,4 @@ void setGeometry(QWidget *w, float l, float t, float wd, float ht)
     apply(w, { l, t, wd, ht });
 }
 
-} // namespace twips
-
-QColor colorFromColorRef(std::uint32_t bgr)
-{
-    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
-}
-
-std::uint32_t colorRefFromColor(const QColor &color)
-{
-    const QColor c = color.toRgb();
-    return std::uint32_t(c.red()) | (std::uint32_t(c.green()) << 8) | (std::uint32_t(c.blue()) << 16);
-}
-
-QString sizeText(float value)
-{
-    QString s = QString::number(double(value) + 0.0, 'g', 7);
-    // "1e+07" reads as "1E+07".
-    s.replace(u'e', u'E');
-    return s;
-}
-
-qint32 roundToEven(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    const double r = std::nearbyint(value); // default rounding mode: ties to even
-    return qint32(std::clamp(r, double(std::numeric_limits<qint32>::min()),
-                             double(std::numeric_limits<qint32>::max())));
-}
+} // namespace lumaro::twips

@@ -1,9 +1,11 @@
-#include "platform/QtMessageBox.h"
+#include "platform/QtMessagePrompt.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
-MsgAnswer QtMessageBox::show(const QString &prompt, MsgButtons buttons, MsgIcon icon,
-                             const QString &title)
+namespace lumaro {
+
+MsgAnswer QtMessagePrompt::show(const QString &prompt, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
     QMessageBox::Icon qicon = QMessageBox::Information;
     if (icon == MsgIcon::Warning)
@@ -11,9 +13,8 @@ MsgAnswer QtMessageBox::show(const QString &prompt, MsgButtons buttons, MsgIcon 
     else if (icon == MsgIcon::Critical)
         qicon = QMessageBox::Critical;
     QMessageBox box(qicon, title, prompt,
-                    buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                 : QMessageBox::Ok,
-                    m_parent);
+                    buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -25,3 +26,5 @@ MsgAnswer QtMessageBox::show(const QString &prompt, MsgButtons buttons, MsgIcon 
         return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     }
 }
+
+} // namespace lumaro
