@@ -11,22 +11,16 @@ px1=$((px0 + pw - 1)) py1=$((py0 + ph - 1))
 shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
 picture_pixel=$(pixel $((px0 + pw / 2)) $((py0 + 20)))
 
-press Command5
-overlay=$(wait_window '^截取屏幕$')
-settle
+open_selector
 # Drag from the first to the last pixel of the picture: both corners count.
 xdotool mousemove "$px0" "$py0" mousedown 1
 xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
 xdotool mousemove "$px1" "$py1" mouseup 1
-wait_gone "$overlay"
+wait_gone "$OVERLAY"
 settle
-
-press Command6
-dialog=$(wait_window '^打开文件$')
 out=$E2E_TMP/capture.bmp
-file_dialog_answer "$dialog" "$out"
-wait_for 10 "the saved file" test -s "$out"
-wait_for 10 "a complete bitmap" bash -c "[[ \$(identify -format '%wx%h' '$out' 2>/dev/null) == ${pw}x${ph} ]]"
+save_capture "$out"
+[[ $(identify -format '%wx%h' "$out") == "${pw}x${ph}" ]] || fail "the capture is not ${pw}x${ph}"
 [[ $(head -c 2 "$out") == BM ]] || fail "the saved file is not a BMP"
 same_pixels "$out" "$E2E_TMP/expected.png" || fail "the capture differs from an independent screenshot"
 pass "a dragged capture saves exactly the screen's pixels"
@@ -35,10 +29,9 @@ pass "a dragged capture saves exactly the screen's pixels"
 press Command7
 settle
 [[ $(pixel $((px0 + pw / 2)) $((py0 + 20))) == "$picture_pixel" ]] || fail "初始化 did not show the picture again"
-press Command5
-overlay=$(wait_window '^截取屏幕$')
+open_selector
 xdotool key Escape
-wait_gone "$overlay"
+wait_gone "$OVERLAY"
 settle
 [[ $(pixel $((px0 + pw / 2)) $((py0 + 20))) == "$picture_pixel" ]] || fail "a cancelled capture changed the display"
 pass "Esc cancels and changes nothing"

@@ -211,6 +211,23 @@ file_dialog_answer() {
   fail "the file dialog took no answer"
 }
 
+# open_selector: presses 截取屏幕 and waits for the selector; sets OVERLAY.
+open_selector() {
+  press Command5
+  OVERLAY=$(wait_window '^截取屏幕$')
+  settle
+}
+
+# save_capture FILE: presses 保存图片, answers the dialog with FILE and waits
+# until the whole picture is there.
+save_capture() {
+  press Command6
+  local dialog
+  dialog=$(wait_window '^打开文件$')
+  file_dialog_answer "$dialog" "$1"
+  wait_for 10 "the saved capture $1" bash -c "[[ -s '$1' ]] && identify '$1' >/dev/null 2>&1"
+}
+
 # dialog_question ID: a question window that the file dialog ID opened.
 dialog_question() { xdotool search --onlyvisible --name '^打开文件$' 2>/dev/null | grep -vx "$1" | head -n1 || true; }
 

@@ -22,21 +22,15 @@ start_lumaro "$1"
 
 x0=1180 y0=120 x1=1399 y1=339
 shot $x0 $y0 $((x1 - x0 + 1)) $((y1 - y0 + 1)) "$E2E_TMP/expected.png"
-press Command5
-overlay=$(wait_window '^截取屏幕$')
-settle
+open_selector
 # The second screen's selector covers it too.
 [[ $(xdotool search --onlyvisible --name '^截取屏幕$' | wc -l) -eq 2 ]] || fail "not one selector window on each screen"
 xdotool mousemove $x0 $y0 mousedown 1 mousemove 1250 200 mousemove 1300 250
 xdotool keydown alt mousemove $x1 $y1 mouseup 1 keyup alt
-wait_gone "$overlay"
+wait_gone "$OVERLAY"
 settle
-
-press Command6
-dialog=$(wait_window '^打开文件$')
 out=$E2E_TMP/seam.bmp
-file_dialog_answer "$dialog" "$out"
-wait_for 10 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+save_capture "$out"
 [[ $(identify -format '%wx%h' "$out") == 220x220 ]] || fail "the capture is $(identify -format '%wx%h' "$out"), not 220x220"
 same_pixels "$out" "$E2E_TMP/expected.png" || fail "the capture across the seam differs from the screen"
 pass "a drag across the seam gives the exact pixels of both screens"

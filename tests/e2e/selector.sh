@@ -11,20 +11,10 @@ start_lumaro "$1" 1280x1024
 read -r px py pw ph < <(control Imageshow)
 shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/display.png"
 
-# capture_to FILE: saves the capture now on show, waits for the whole file.
+# capture_to FILE: saves the capture now on show, then back to the picture.
 capture_to() {
-  press Command6
-  local dialog
-  dialog=$(wait_window '^打开文件$')
-  file_dialog_answer "$dialog" "$1"
-  wait_for 10 "the saved capture" bash -c "[[ -s '$1' ]] && identify '$1' >/dev/null 2>&1"
+  save_capture "$1"
   press Command7
-  settle
-}
-
-open_selector() {
-  press Command5
-  OVERLAY=$(wait_window '^截取屏幕$')
   settle
 }
 

@@ -23,9 +23,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
-#include <errno.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -66,7 +64,8 @@ static Atom atom(const char *name) { return XInternAtom(d, name, False); }
 
 static long ping_stamp;
 
-static void send_ping(Window w)
+/* A WM_PROTOCOLS message, as a window manager sends them. */
+static void send_protocol(Window w, const char *protocol, long stamp)
 {
     XEvent e;
     memset(&e, 0, sizeof e);
@@ -74,12 +73,14 @@ static void send_ping(Window w)
     e.xclient.window = w;
     e.xclient.message_type = atom("WM_PROTOCOLS");
     e.xclient.format = 32;
-    e.xclient.data.l[0] = (long)atom("_NET_WM_PING");
-    e.xclient.data.l[1] = ++ping_stamp;
+    e.xclient.data.l[0] = (long)atom(protocol);
+    e.xclient.data.l[1] = stamp;
     e.xclient.data.l[2] = (long)w;
     XSendEvent(d, w, False, NoEventMask, &e);
     XFlush(d);
 }
+
+static void send_ping(Window w) { send_protocol(w, "_NET_WM_PING", ++ping_stamp); }
 
 static int is_pong(const XEvent *e)
 {
@@ -104,19 +105,7 @@ static int ping(Window w, double timeout_ms)
     return 0;
 }
 
-static void close_window(Window w)
-{
-    XEvent e;
-    memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = atom("WM_PROTOCOLS");
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = (long)atom("WM_DELETE_WINDOW");
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, w, False, NoEventMask, &e);
-    XFlush(d);
-}
+static void close_window(Window w) { send_protocol(w, "WM_DELETE_WINDOW", CurrentTime); }
 
 /* ------------------------------------------------------------ settle */
 
