@@ -2,7 +2,8 @@
 # Two screens side by side: one Xvfb of 2304x1024 split into two monitors
 # (1280x1024 at 0,0 and 1024x768 at 1280,0), which Qt reads as two screens.
 # A drag across the seam must give exactly the pixels an independent
-# screenshot of the same rectangle shows.
+# screenshot of the same rectangle shows, and so must one click on another
+# program's window that lies across it.
 source "$(dirname "$0")/lib.sh"
 need xrandr import compare identify display
 
@@ -34,5 +35,26 @@ save_capture "$out"
 [[ $(identify -format '%wx%h' "$out") == 220x220 ]] || fail "the capture is $(identify -format '%wx%h' "$out"), not 220x220"
 same_pixels "$out" "$E2E_TMP/expected.png" || fail "the capture across the seam differs from the screen"
 pass "a drag across the seam gives the exact pixels of both screens"
+
+# One click on another program's window takes that window, exactly.
+viewer=$(find_window '^ImageMagick')
+read -r vx vy vw vh < <(geometry "$viewer")
+# The window as the X server draws it: its border too.
+b=$(xwininfo -id "$viewer" | awk '/Border width/{print $NF}')
+vw=$((vw + 2 * b)) vh=$((vh + 2 * b)) # xwininfo gives the outer corner already
+press Command7
+settle
+shot "$vx" "$vy" "$vw" "$vh" "$E2E_TMP/viewer.png"
+open_selector
+xdotool mousemove $((vx + 30)) $((vy + 30))
+settle 150
+xdotool click 1
+wait_gone "$OVERLAY"
+settle
+save_capture "$E2E_TMP/viewer.bmp"
+[[ $(identify -format '%wx%h' "$E2E_TMP/viewer.bmp") == "${vw}x${vh}" ]] ||
+  fail "one click on the other window took $(identify -format '%wx%h' "$E2E_TMP/viewer.bmp"), not ${vw}x$vh"
+same_pixels "$E2E_TMP/viewer.bmp" "$E2E_TMP/viewer.png" || fail "one click on the other window is not its pixels"
+pass "one click takes another program's window, across the seam, exactly"
 stop_program "$MAIN"
 finish
