@@ -862,7 +862,10 @@ void TestCapture::portal()
 
     // The whole desktop, two screens side by side, as the portal writes it.
     QTemporaryDir temporary;
-    QTemporaryDir kept(QDir::currentPath() + u"/portal-XXXXXX"_s);
+    // The build folder may itself be under /tmp, so the user's own place is the home folder.
+    QTemporaryDir kept(QDir::homePath() + u"/.lumaro-portal-XXXXXX"_s);
+    if (situation == u"kept" && (!kept.isValid() || isTemporaryPlace(kept.path() + u"/x"_s)))
+        QSKIP("the home folder is missing or is a temporary place");
     const QImage whole = tagged(3, 300, 100);
     portal.file = (situation == u"kept" ? kept.path() : temporary.path()) + u"/screenshot.png"_s;
     QVERIFY(whole.save(portal.file));
