@@ -295,3 +295,12 @@ same_pixels() {
   diff=$(compare -metric AE "$1" "$2" null: 2>&1 || true)
   [[ $diff == 0 ]]
 }
+
+# expect_picture ACTUAL EXPECTED WHAT: fails, naming WHAT, unless ACTUAL has
+# EXPECTED's size and every one of its pixels.
+expect_picture() {
+  local got want
+  got=$(identify -format '%wx%h' "$1" 2>/dev/null) want=$(identify -format '%wx%h' "$2")
+  [[ $got == "$want" ]] || fail "$3: ${got:-no picture}, not $want"
+  same_pixels "$1" "$2" || fail "$3: $(compare -metric AE "$1" "$2" null: 2>&1) pixels differ"
+}
