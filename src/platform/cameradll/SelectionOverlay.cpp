@@ -153,8 +153,8 @@ void SelectionOverlay::refresh()
     // What a change touches: where the bright part came or went, the rims
     // with the outline and handles of the old and the new selection, and the
     // small things drawn over the screen.
-    const int margin = HandleSize + 2;
-    auto rim = [margin](const QRectF &lit) {
+    constexpr int margin = HandleSize + 2;
+    auto rim = [](const QRectF &lit) {
         const QRect r = lit.toAlignedRect();
         return QRegion(r.adjusted(-margin, -margin, margin, margin)) - QRegion(r.adjusted(margin, margin, -margin, -margin));
     };
