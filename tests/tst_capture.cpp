@@ -753,6 +753,24 @@ void TestCapture::hintFollowsTheMode()
     QVERIFY(h.overlay()->layout().hintFaded);
     moveTo(h.overlay(), QPointF(320, 400), Qt::NoButton);
     QVERIFY(!h.overlay()->layout().hintFaded);
+
+    // On a narrow screen the hint is shortened to fit its box.
+    Harness small(Layout{ { QRect(0, 0, 300, 200) }, { 1.0 } });
+    const QFontMetricsF fm(small.overlay()->font());
+    const SelectionOverlay::Layout narrow = small.overlay()->layout();
+    QVERIFY(narrow.hintText != small.selector.hint());
+    QVERIFY(fm.horizontalAdvance(narrow.hintText) <= narrow.hint.width() - 24);
+
+    // Where there is room it is shown whole, in every mode: a box measured in
+    // whole pixels once cut off its last word ("Esc：取消").
+    Harness wide(Layout{ { QRect(0, 0, 1920, 1080) }, { 1.0 } });
+    QCOMPARE(wide.overlay()->layout().hintText, wide.selector.hint());
+    press(wide.overlay(), QPointF(300, 300));
+    moveTo(wide.overlay(), QPointF(350, 350));
+    QCOMPARE(wide.overlay()->layout().hintText, wide.selector.hint());
+    release(wide.overlay(), QPointF(350, 350), Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(wide.selector.mode(), Selector::Mode::Adjusting);
+    QCOMPARE(wide.overlay()->layout().hintText, wide.selector.hint());
 }
 
 void TestCapture::lastRegionComesBackWithR()

@@ -137,9 +137,14 @@ SelectionOverlay::Layout SelectionOverlay::layout() const
     if (m_selector.magnifierShown() && cursorHere)
         l.magnifier = magnifier::place(cursor.toPoint(), all);
 
-    const QFontMetrics fm(font());
-    const int hintWidth = std::min(width() - 20, fm.horizontalAdvance(m_selector.hint()) + 24);
-    l.hint = QRect((width() - hintWidth) / 2, 12, hintWidth, fm.height() + 12);
+    // Measured in fractions of a pixel: the whole-pixel advance is rounded
+    // down, and a box made from it would cut the hint's last word off.
+    const QFontMetricsF fm(font());
+    const QString hint = m_selector.hint();
+    const int textWidth = int(std::ceil(fm.horizontalAdvance(hint)));
+    const int hintWidth = std::min(width() - 20, textWidth + 24);
+    l.hint = QRect((width() - hintWidth) / 2, 12, hintWidth, int(std::ceil(fm.height())) + 12);
+    l.hintText = hintWidth - 24 >= textWidth ? hint : fm.elidedText(hint, Qt::ElideRight, hintWidth - 24);
     l.hintFaded = cursorHere && l.hint.adjusted(-60, -40, 60, 40).contains(cursor.toPoint());
     return l;
 }
@@ -225,9 +230,7 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     p.setBrush(QColor(30, 30, 30, 200));
     p.drawRoundedRect(l.hint, 6, 6);
     p.setPen(Qt::white);
-    const QFontMetrics fm(font());
-    p.drawText(l.hint.adjusted(12, 0, -12, 0), Qt::AlignCenter,
-               fm.elidedText(m_selector.hint(), Qt::ElideRight, l.hint.width() - 24));
+    p.drawText(l.hint.adjusted(12, 0, -12, 0), Qt::AlignCenter, l.hintText);
     p.restore();
 
     if (!l.magnifier.isEmpty()) {

@@ -29,6 +29,7 @@ public:
         QRect label;     // size and position read-out
         QRect magnifier; // the loupe with its text
         QRect hint;      // the key hint
+        QString hintText; // as drawn: whole, unless the screen is too narrow
         bool hintFaded = false;
     };
     Layout layout() const;
