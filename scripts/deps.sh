@@ -2,6 +2,8 @@
 # Installs whatever is missing to build and run Lumaro on Debian 12 / Ubuntu.
 #   bash scripts/deps.sh          what the program needs
 #   bash scripts/deps.sh --test   that, plus what the test suite needs
+#   bash scripts/deps.sh --windows  the cross build for Windows and Wine
+#                                   (scripts/windows-qt.sh, scripts/windows.sh)
 set -euo pipefail
 
 want=(
@@ -13,7 +15,21 @@ want=(
   fonts-arphic-uming                # Song-style (serif) CJK font behind "宋体"
   fonts-wqy-microhei                # sans CJK font, the next fallback
 )
+windows_want=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools   # the cross compiler (posix threads) and its pkg-config
+  ninja-build dpkg-dev              # building Qt for Windows from Debian's own qt6-base source
+  wine wine64                       # running the Windows build
+  nsis                              # makensis, the installer
+  zip                               # the portable archive
+  xvfb xauth xdotool x11-xserver-utils imagemagick   # the end-to-end run under Wine
+  qt6-translations-l10n fonts-arphic-uming fonts-wqy-microhei
+  libx11-dev libxtst-dev            # tests/e2e/xdrive.c
+)
+if [[ "${1:-}" == --windows ]]; then
+  want=("${windows_want[@]}")
+fi
 if [[ "${1:-}" == --test ]]; then
+  want+=("${windows_want[@]}")
   want+=(
     xvfb xauth xdotool x11-utils    # end-to-end tests drive the real window
     x11-xserver-utils xclip         # two monitors on one Xvfb (xrandr), reading the clipboard
