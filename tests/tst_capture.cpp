@@ -8,17 +8,21 @@
 #include "Elements.h"
 #include "FindPicture.h"
 #include "Magnifier.h"
+#ifdef LUMARO_PORTAL
 #include "PortalGrab.h"
+#endif
 #include "Selection.h"
 #include "SelectionOverlay.h"
 #include "Selector.h"
 
 #include <QApplication>
 #include <QClipboard>
+#ifdef LUMARO_PORTAL
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#endif
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
@@ -182,6 +186,7 @@ private slots:
     void hintFollowsTheMode();
     void lastRegionComesBackWithR();
 
+#ifdef LUMARO_PORTAL
     // The desktop portal
     void portal_data();
     void portal();
@@ -192,6 +197,7 @@ private:
     bool startBus();
     QProcess m_bus;
     QString m_busAddress;
+#endif
 };
 
 // ---------------------------------------------------------------- desktop
@@ -789,6 +795,7 @@ void TestCapture::lastRegionComesBackWithR()
 }
 
 // ---------------------------------------------------------------- portal
+#ifdef LUMARO_PORTAL
 
 // A stand-in for org.freedesktop.portal.Desktop: answers Screenshot as told.
 class FakePortal : public QObject
@@ -942,6 +949,8 @@ void TestCapture::cleanupTestCase()
         m_bus.waitForFinished(5000);
     }
 }
+
+#endif // LUMARO_PORTAL
 
 QTEST_MAIN(TestCapture)
 #include "tst_capture.moc"
