@@ -21,12 +21,13 @@ windows_want=(
   wine wine64                       # running the Windows build
   nsis                              # makensis, the installer
   zip                               # the portable archive
-  xvfb xauth xdotool x11-xserver-utils imagemagick   # the end-to-end run under Wine
+  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick   # the end-to-end run under Wine
+  fontconfig fonts-dejavu-core      # fonts for the offscreen test runs
   qt6-translations-l10n fonts-arphic-uming fonts-wqy-microhei
-  libx11-dev libxtst-dev            # tests/e2e/xdrive.c
+  libx11-dev libxtst-dev libxdamage-dev   # tests/e2e/xdrive.c, built for this machine
 )
 if [[ "${1:-}" == --windows ]]; then
-  want=("${windows_want[@]}")
+  want+=("${windows_want[@]}")
 fi
 if [[ "${1:-}" == --test ]]; then
   want+=("${windows_want[@]}")

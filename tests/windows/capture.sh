@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# lumaro.exe under Wine, as a person would use it: the title, then
+# "截取屏幕", a drag over the picture, "保存图片" as .bmp, and the file's
+# pixels against an independent screenshot of the same region of the X
+# display. Wine draws the window's frame itself (there is no window manager
+# on Xvfb), so the client area lies inside the X window.
+#   XDRIVE=host/xdrive bash tests/windows/capture.sh build-windows/bin/lumaro.exe
+# LUMARO_WINEPREFIX names the Wine prefix (default: wine/ beside bin/).
+program=$(realpath "$1")
+bin=$(dirname "$program")
+LUMARO_CONTROLS= # the table comes from the Windows build itself, below
+source "$(dirname "$0")/../e2e/lib.sh"
+source "$(dirname "$0")/wine.sh"
+need import compare identify xprop
+[[ -x $WINE ]] || skip "Wine is not installed (bash scripts/deps.sh --windows)"
+wine_prefix "${LUMARO_WINEPREFIX:-$bin/../wine}"
+trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
+
+# The program's own table of controls, from the Windows build.
+(cd "$bin" && "$WINE" e2e_controls.exe -platform offscreen) | tr -d '\r' >"$E2E_CONTROLS"
+wineserver -w
+grep -q '^Command5 ' "$E2E_CONTROLS" || fail "e2e_controls.exe printed no table: $(head -c 300 "$E2E_CONTROLS")"
+
+start_program() {
+  (cd "$bin" && exec "$WINE" "$program") >"$E2E_TMP/app.log" 2>&1 &
+  APP_PID=$!
+  E2E_PIDS+=("$APP_PID")
+}
+
+start_display 1280x1024
+xsetroot -solid '#3a6ea5'
+start_program
+MAIN=$(wait_window '^Lumaro         $')
+title=$(xprop -id "$MAIN" _NET_WM_NAME | sed -E 's/^[^"]*"(.*)"$/\1/')
+[[ $title == "Lumaro         " ]] || fail "title is '$title'"
+pass "title: Lumaro and nine blanks"
+
+# The frame is as wide at the bottom as at the sides.
+read -r x y w h < <(geometry "$MAIN")
+read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
+border=$(((w - CLIENT_W) / 2))
+CX=$((x + border)) CY=$((y + h - border - CLIENT_H))
+settle
+# The client area's bottom-right corner shows the window's background, the
+# pixel beyond it the frame.
+bg=$(pixel $((CX + CLIENT_W - 2)) $((CY + CLIENT_H - 2)))
+read -r ix iy iw ih < <(control Imageshow)
+[[ $(pixel $((ix + iw / 2)) $((iy + ih / 2))) != "$bg" ]] || fail "no picture at the place of Imageshow"
+pass "the window shows at ${CX},${CY} (frame $border px)"
+
+read -r px0 py0 pw ph < <(control Imageshow)
+px1=$((px0 + pw - 1)) py1=$((py0 + ph - 1))
+shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
+
+open_selector
+xdotool mousemove "$px0" "$py0" mousedown 1
+xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
+xdotool mousemove "$px1" "$py1" mouseup 1
+wait_gone "$OVERLAY"
+settle
+# The capture shows in Picture1, where the picture was.
+read -r cx0 cy0 _ _ < <(control Picture1)
+shot "$cx0" "$cy0" "$pw" "$ph" "$E2E_TMP/shown.png"
+expect_picture "$E2E_TMP/shown.png" "$E2E_TMP/expected.png" "the capture on show"
+pass "the capture shows"
+
+out=$E2E_TMP/capture.bmp
+press Command6
+dialog=$(wait_window '^打开文件$')
+# The Windows program sees the Unix file system as drive Z:.
+file_dialog_answer "$dialog" "Z:$out"
+wait_for 20 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+[[ $(head -c 2 "$out") == BM ]] || fail "the saved file is not a BMP"
+expect_picture "$out" "$E2E_TMP/expected.png" "the saved capture, against an independent screenshot"
+pass "a dragged capture saves exactly the screen's pixels as BMP"
+
+stop_program "$MAIN"
+wineserver -w
+finish
