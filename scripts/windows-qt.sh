@@ -93,8 +93,8 @@ PY
   aptopts=(-o Dir::Etc::sourcelist="$aptdir/sources.list" -o Dir::Etc::sourceparts=-
            -o Dir::State::Lists="$aptdir/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
   log "fetching qt6-base's source"
-  apt-get "${aptopts[@]}" -qq update
-  (cd "$work/src" && apt-get "${aptopts[@]}" -qq source --download-only qt6-base)
+  apt-get "${aptopts[@]}" -qq update >&2
+  (cd "$work/src" && apt-get "${aptopts[@]}" -qq source --download-only qt6-base) >&2
   dsc=$(ls "$work"/src/qt6-base_6.4.2*.dsc 2>/dev/null | head -n1)
   [[ -n $dsc ]] || { log "the archive has no qt6-base 6.4.2: $(ls "$work/src")"; exit 1; }
   rm -rf "$work"/qt6-base-6.4.2*

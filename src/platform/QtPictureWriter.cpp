@@ -15,6 +15,13 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <windows.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -84,6 +91,9 @@ QString flushAndSync(QSaveFile &file)
 #ifdef Q_OS_UNIX
     if (::fdatasync(file.handle()) != 0)
         return qt_error_string(errno);
+#elif defined(Q_OS_WIN)
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))))
+        return qt_error_string(int(::GetLastError()));
 #endif
     return {};
 }
