@@ -37,6 +37,9 @@ options=(
   # Qt 6.4 builds its DirectWrite font database only with direct2d on;
   # without it qwindows.dll does not link.
   -DFEATURE_direct2d=ON -DFEATURE_direct2d1_1=OFF
+  # Without OpenGL, dynamic GL must go too: qwindowswindow.cpp uses its
+  # context class whenever dynamicgl is on.
+  -DFEATURE_dynamicgl=OFF
 )
 stamp="qtbase 6.4.2 ${options[*]} $(sha256sum "$repo/cmake/mingw-w64-x86_64.cmake" | cut -c1-16)"
 
@@ -105,7 +108,8 @@ fi
 # 2. Configure and build for Windows, at low priority: the build machine is shared.
 build=$work/build
 if [[ ! -f $build/build.ninja || $(cat "$build/lumaro-build.txt" 2>/dev/null) != "$stamp" ]]; then
-  rm -rf "$build"
+  # Changed options reconfigure the build folder in place: ninja then
+  # rebuilds only what they touch.
   log "configuring $srcdir"
   cmake -G Ninja -S "$srcdir" -B "$build" \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
