@@ -136,6 +136,36 @@ struct Harness
 
 const Layout OneScreen{ { QRect(0, 0, 640, 480) }, { 1.0 } };
 
+// Lumaro's window as the selector finds it under Xvfb: the frame, the client
+// area at `client`, and the panels and controls where they stand in it (its
+// pixels, as the running program reports them).
+Elements lumaroWindow(QPoint client, std::vector<QRect> screens)
+{
+    struct Place
+    {
+        int x, y, w, h;
+        std::vector<Place> children = {};
+    };
+    const std::vector<Place> front{
+        { 120, 8, 105, 201, { { 128 - 120, 24 - 8, 81, 33 }, { 8, 56, 81, 33 }, { 8, 96, 81, 33 }, { 8, 136, 81, 33 } } },
+        { 8, 216, 217, 257, { { 8, 16, 177, 24 }, { 8, 48, 105, 33 }, { 8, 88, 81, 25 }, { 8, 120, 81, 25 },
+                              { 8, 200, 89, 41 }, { 112, 200, 89, 41 } } },
+        { 8, 16, 105, 193, { { 8, 24, 42, 14 }, { 32, 88, 33, 18 }, { 32, 120, 33, 18 }, { 16, 152, 49, 25 } } },
+        { 384, 144, 32, 16 }, // Label1
+        { 240, 8, 200, 192 }, // Imageshow
+    };
+    Elements e;
+    const int frame = e.add(QRect(client.x() - 1, client.y() - 25, 567, 521));
+    const int inside = e.add(QRect(client, QSize(565, 495)), frame);
+    for (const Place &p : front) {
+        const int panel = e.add(QRect(client + QPoint(p.x, p.y), QSize(p.w, p.h)), inside);
+        for (const Place &c : p.children)
+            e.add(QRect(client + QPoint(p.x + c.x, p.y + c.y), QSize(c.w, c.h)), panel);
+    }
+    e.setScreens(std::move(screens));
+    return e;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Layout)
@@ -159,6 +189,9 @@ private slots:
     void dragAndSnap();
     void adjustWithHandles_data();
     void adjustWithHandles();
+    void dragsOverLumarosWindow_data();
+    void dragsOverLumarosWindow();
+    void coveredEdgesDoNotSnap();
     void keysStayInsideTheBounds_data();
     void keysStayInsideTheBounds();
 
@@ -179,6 +212,7 @@ private slots:
     void ctrlReleaseAdjustsWithTheKeys();
     void spaceDuringTheDragKeepsTheSelection();
     void magnifierShowsThePixelUnderThePointer();
+    void aSnapIsShownAsItWillBeTaken();
     void hintFollowsTheMode();
     void lastRegionComesBackWithR();
 
@@ -414,6 +448,83 @@ void TestCapture::adjustWithHandles()
     s.adjustTo(QPoint(400, 400) + by);
     s.endAdjust();
     QCOMPARE(s.rect(), result);
+}
+
+void TestCapture::dragsOverLumarosWindow_data()
+{
+    QTest::addColumn<QPoint>("client"); // where the client area is on the desktop
+    QTest::addColumn<bool>("twoScreens");
+    QTest::addColumn<QPoint>("from");   // client pixels, both included
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("selected"); // client pixels
+    const QPoint at(351, 275);
+    auto between = [](QPoint a, QPoint b) { return QRect(a, b); };
+    // Each of these once jumped to the line of an edge far away along it.
+    QTest::newRow("bottom edge 3 px above the line of 保存图片's top, 90 px right of it")
+        << at << false << QPoint(300, 40) << QPoint(400, 100) << between({ 300, 40 }, { 400, 100 });
+    QTest::newRow("bottom edge near the line of the scaling button's bottom, far right of it")
+        << at << false << QPoint(250, 60) << QPoint(470, 185) << between({ 250, 60 }, { 470, 185 });
+    QTest::newRow("2 px above the line of 初始化's top, beyond its end")
+        << at << false << QPoint(260, 100) << QPoint(300, 141) << between({ 260, 100 }, { 300, 141 });
+    QTest::newRow("across the seam of two screens")
+        << QPoint(1000, 200) << true << QPoint(100, 40) << QPoint(480, 320) << between({ 100, 40 }, { 480, 320 });
+    QTest::newRow("9 px inside the picture display's corner")
+        << at << false << QPoint(250, 20) << QPoint(430, 190) << between({ 250, 20 }, { 430, 190 });
+    // Near an edge, beside it: the edge takes the selection.
+    QTest::newRow("5 px short of the picture display's right edge, beside it")
+        << at << false << QPoint(300, 40) << QPoint(434, 100) << between({ 300, 40 }, { 439, 100 });
+    QTest::newRow("5 px below the picture display's bottom, beside it")
+        << at << false << QPoint(300, 40) << QPoint(350, 204) << between({ 300, 40 }, { 350, 199 });
+    QTest::newRow("8 px past the picture display's corner: both edges in reach")
+        << at << false << QPoint(300, 40) << QPoint(447, 204) << between({ 300, 40 }, { 439, 199 });
+    QTest::newRow("9 px past the corner, beyond the end of either edge")
+        << at << false << QPoint(300, 40) << QPoint(448, 205) << between({ 300, 40 }, { 448, 205 });
+}
+
+void TestCapture::dragsOverLumarosWindow()
+{
+    QFETCH(QPoint, client);
+    QFETCH(bool, twoScreens);
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QRect, selected);
+    const std::vector<QRect> screens = twoScreens
+                                           ? std::vector<QRect>{ QRect(0, 0, 1280, 1024), QRect(1280, 0, 1280, 1024) }
+                                           : std::vector<QRect>{ QRect(0, 0, 1280, 1024) };
+    const SnapLines edges = lumaroWindow(client, screens).edges();
+    Selection s(screens.front().united(screens.back()));
+    s.beginDrag(QRect(client + from, QSize(1, 1)));
+    s.dragTo(QRect(client + (from + to) / 2, QSize(1, 1)), &edges, Selector::SnapReach);
+    s.dragTo(QRect(client + to, QSize(1, 1)), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), selected.translated(client));
+
+    // Moved with a handle, an edge snaps by the same rule.
+    Selection adjusted(s.bounds());
+    adjusted.set(QRect(client + from, QSize(1, 1)).united(QRect(client + from + QPoint(1, 1), QSize(1, 1))));
+    adjusted.beginAdjust(Handle::BottomRight, client + from + QPoint(1, 1));
+    adjusted.adjustTo(client + to, &edges, Selector::SnapReach);
+    QCOMPARE(adjusted.rect(), selected.translated(client));
+}
+
+void TestCapture::coveredEdgesDoNotSnap()
+{
+    // Another window in front of ours covers the picture display's right
+    // edge from y 100 down: that part of the edge is out of sight.
+    Elements e;
+    e.add(QRect(400, 100, 300, 300));
+    const int ours = e.add(QRect(0, 0, 640, 480));
+    e.add(QRect(240, 8, 200, 192), ours);
+    e.setScreens({ QRect(0, 0, 1280, 1024) });
+    const SnapLines edges = e.edges();
+    Selection s(QRect(0, 0, 1280, 1024));
+    s.beginDrag(QRect(300, 20, 1, 1));
+    s.dragTo(QRect(436, 60, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(439, 60))); // visible: snaps
+    s.dragTo(QRect(436, 150, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(436, 150))); // covered: exact
+    // The front window's own left edge is in sight, and takes it.
+    s.dragTo(QRect(396, 150, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(399, 150)));
 }
 
 void TestCapture::keysStayInsideTheBounds_data()
@@ -735,6 +846,44 @@ void TestCapture::magnifierShowsThePixelUnderThePointer()
     QVERIFY(h.overlay()->layout().magnifier.isEmpty());
     h.key(Qt::Key_Z);
     QVERIFY(!h.overlay()->layout().magnifier.isEmpty());
+}
+
+void TestCapture::aSnapIsShownAsItWillBeTaken()
+{
+    Elements e;
+    e.add(QRect(240, 8, 200, 192)); // the picture display, its right edge at x 440
+    Harness h(OneScreen, e);
+    press(h.overlay(), QPointF(300, 40));
+    moveTo(h.overlay(), QPointF(370, 70));
+    QVERIFY(h.overlay()->layout().guides.empty());
+    QCOMPARE(h.selector.cursorPosition(), QPoint(370, 70));
+
+    moveTo(h.overlay(), QPointF(434, 100));
+    const QRect shown = h.selector.selection().rect();
+    QCOMPARE(shown, QRect(QPoint(300, 40), QPoint(439, 100)));
+    // The guide runs along the element's edge; the read-outs give the pixel
+    // the selection ends at, not the one under the pointer.
+    const auto guides = h.overlay()->layout().guides;
+    QCOMPARE(guides.size(), std::size_t(1));
+    QCOMPARE(guides.front(), QLineF(440, 8, 440, 200));
+    QCOMPARE(h.selector.cursorPosition(), QPoint(439, 100));
+    QCOMPARE(h.selector.pixelUnderCursor()->second, QPoint(439, 100));
+    QVERIFY(h.overlay()->layout().label.isValid());
+
+    release(h.overlay(), QPointF(434, 100));
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(h.selector.selectedRect(), shown);
+    QVERIFY(h.overlay()->layout().guides.empty());
+
+    // With Alt the guide goes and the pointer's own pixel counts again.
+    Harness free(OneScreen, e);
+    press(free.overlay(), QPointF(300, 40));
+    moveTo(free.overlay(), QPointF(370, 70));
+    moveTo(free.overlay(), QPointF(434, 100), Qt::LeftButton, Qt::AltModifier);
+    QVERIFY(free.overlay()->layout().guides.empty());
+    QCOMPARE(free.selector.cursorPosition(), QPoint(434, 100));
+    release(free.overlay(), QPointF(434, 100), Qt::LeftButton, Qt::AltModifier);
+    QCOMPARE(free.selector.selectedRect(), QRect(QPoint(300, 40), QPoint(434, 100)));
 }
 
 void TestCapture::hintFollowsTheMode()
