@@ -948,6 +948,7 @@ public:
     QDBusConnection bus{ QString() };
     uint response = 0;
     QString file;
+    QImage picture; // written to `file` when asked, as a portal does; none: the file is left as it is
     bool silent = false;
     QVariantMap options;
 
@@ -958,6 +959,8 @@ public slots:
         QString sender = message.service().mid(1);
         sender.replace(u'.', u'_');
         const QString path = u"/org/freedesktop/portal/desktop/request/%1/%2"_s.arg(sender, options.value(u"handle_token"_s).toString());
+        if (!picture.isNull())
+            picture.save(file);
         if (!silent)
             QTimer::singleShot(20, this, [this, path] {
                 QDBusMessage signal = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Request"_s, u"Response"_s);
@@ -999,18 +1002,23 @@ void TestCapture::portal_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("error"); // empty: the picture comes through
-    QTest::newRow("answered, file in a temporary place") << u"temporary"_s << QString();
-    QTest::newRow("answered, file among the user's pictures") << u"kept"_s << QString();
-    QTest::newRow("the user refused") << u"refused"_s << u"截图请求被拒绝"_s;
-    QTest::newRow("no portal on the bus") << u"missing"_s << u"xdg-desktop-portal"_s;
-    QTest::newRow("the portal never answers") << u"silent"_s << u"没有回应"_s;
-    QTest::newRow("an old file") << u"stale"_s << u"旧的截图"_s;
+    QTest::addColumn<bool>("removed");  // the portal's file is gone afterwards
+    QTest::newRow("a new file in a temporary place") << u"temporary"_s << QString() << true;
+    QTest::newRow("a new file among the user's pictures") << u"home"_s << QString() << true;
+    QTest::newRow("the user's own picture, written over") << u"rewritten"_s << QString() << false;
+    QTest::newRow("the portal's fixed file in a temporary place, written over")
+        << u"temporary-rewritten"_s << QString() << true;
+    QTest::newRow("the user refused") << u"refused"_s << u"截图请求被拒绝"_s << false;
+    QTest::newRow("no portal on the bus") << u"missing"_s << u"xdg-desktop-portal"_s << false;
+    QTest::newRow("the portal never answers") << u"silent"_s << u"没有回应"_s << false;
+    QTest::newRow("an old file") << u"stale"_s << u"旧的截图"_s << false;
 }
 
 void TestCapture::portal()
 {
     QFETCH(QString, situation);
     QFETCH(QString, error);
+    QFETCH(bool, removed);
     if (!startBus())
         QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
     QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"client-"_s + situation);
@@ -1027,25 +1035,36 @@ void TestCapture::portal()
         service.unregisterObject(u"/org/freedesktop/portal/desktop"_s);
     });
 
-    // The whole desktop, two screens side by side, as the portal writes it.
+    // The whole desktop, two screens side by side, as the portal writes it
+    // when asked: into a temporary folder, or among the user's pictures.
     QTemporaryDir temporary;
-    // The build folder may itself be under /tmp, so the user's own place is the home folder.
-    QTemporaryDir kept(QDir::homePath() + u"/.lumaro-portal-XXXXXX"_s);
-    if (situation == u"kept" && (!kept.isValid() || isTemporaryPlace(kept.path() + u"/x"_s)))
-        QSKIP("the home folder is missing or is a temporary place");
+    QTemporaryDir home(QDir::homePath() + u"/.lumaro-portal-XXXXXX"_s);
+    QVERIFY(temporary.isValid() && home.isValid());
+    if (!situation.startsWith(u"temporary") && isTemporaryPlace(home.path() + u"/x"_s))
+        QSKIP("the home folder is a temporary place here");
     const QImage whole = tagged(3, 300, 100);
-    portal.file = (situation == u"kept" ? kept.path() : temporary.path()) + u"/screenshot.png"_s;
-    QVERIFY(whole.save(portal.file));
+    portal.file = (situation.startsWith(u"temporary") ? temporary.path() : home.path()) + u"/Screenshot.png"_s;
+    portal.picture = whole;
     portal.response = situation == u"refused" ? 1 : 0;
     portal.silent = situation == u"silent";
-    if (situation == u"stale") {
+    if (situation == u"stale" || situation.endsWith(u"rewritten")) {
+        // The user's picture, there well before the request.
+        QVERIFY(tagged(1, 300, 100).save(portal.file));
+        if (!QFileInfo(portal.file).birthTime().isValid())
+            QSKIP("this file system keeps no birth time");
         QFile old(portal.file);
         QVERIFY(old.open(QIODevice::ReadWrite));
         QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        old.close();
+        QTest::qWait(1100); // born more than the second's slack ago
+        if (situation == u"stale")
+            portal.picture = QImage(); // handed back as it is
     }
 
     PortalGrab grab(client, 1500, 100000); // no waiting dialog in these
     const GrabResult r = grab.grabLayout({ QRect(0, 0, 100, 100), QRect(100, 0, 200, 100) });
+    if (error.isEmpty() || situation == u"stale")
+        QCOMPARE(!QFile::exists(portal.file), removed);
     if (!error.isEmpty()) {
         QVERIFY2(r.error.contains(error), qPrintable(r.error));
         QVERIFY(r.screens.empty());
@@ -1056,8 +1075,6 @@ void TestCapture::portal()
     QCOMPARE(int(r.screens.size()), 2);
     QCOMPARE(r.screens[0].image, whole.copy(0, 0, 100, 100));
     QCOMPARE(r.screens[1].image, whole.copy(100, 0, 200, 100));
-    // Removed once read from a temporary place; the user's own pictures stay.
-    QCOMPARE(QFile::exists(portal.file), situation == u"kept");
 }
 
 void TestCapture::portalWaitCanBeCancelled()

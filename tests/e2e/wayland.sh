@@ -138,6 +138,7 @@ save_capture() {
 PROGRAM=$1
 
 # ---- 1. One click on the picture display, natively on Wayland.
+touch "$E2E_TMP/before-captures"
 lumaro_at wayland
 read -r px py pw ph < <(control Imageshow)
 pointer move 5 5
@@ -186,6 +187,13 @@ sleep_until_still
 grim "$E2E_TMP/after.png"
 same_pixels "$E2E_TMP/before.png" "$E2E_TMP/after.png" || fail "a cancelled capture changed the window"
 pass "Wayland: Esc cancels and changes nothing"
+# What the portal wrote for these captures, the whole screen each time, is
+# gone: no picture made since the first one lies in the home folder or a
+# temporary folder (apart from this test's own files).
+left=$(find "$HOME" /tmp /var/tmp -xdev \( -path "$E2E_TMP" -a ! -path "$HOME" \) -prune -o -type f \
+  -user "$(id -u)" -newer "$E2E_TMP/before-captures" \( -iname '*.png' -o -iname '*.jpg' -o -iname '*.ppm' \) -print 2>/dev/null || true)
+[[ -z "$left" ]] || fail "the captures left pictures of the screen behind: $left"
+pass "Wayland: no picture of the screen is left behind"
 kill "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 gone_sway 'Lumaro {9}'

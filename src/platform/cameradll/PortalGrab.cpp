@@ -61,6 +61,17 @@ bool isTemporaryPlace(const QString &path)
     return false;
 }
 
+bool madeForRequest(const QString &path, const QDateTime &asked)
+{
+    const QFileInfo info(path);
+    // A second's slack: file systems stamp times from a coarser clock.
+    const QDateTime since = asked.addSecs(-1);
+    if (info.lastModified() < since)
+        return false;
+    const QDateTime born = info.birthTime();
+    return !born.isValid() || born >= since || isTemporaryPlace(path);
+}
+
 PortalGrab::PortalGrab(QDBusConnection bus, int timeoutMs, int patienceMs)
     : m_bus(std::move(bus))
     , m_timeoutMs(timeoutMs)
@@ -144,7 +155,13 @@ QImage PortalGrab::requestPicture(QString *error, bool *cancelled)
     }
     QImageReader reader(file);
     QImage picture = reader.read();
-    if (isTemporaryPlace(file))
+    reader.setDevice(nullptr);
+    // A picture of the whole desktop, whatever was on it: it stays nowhere
+    // but in the selector, wherever the portal put it (GNOME's and KDE's put
+    // it among the user's pictures). Only a file that this request made
+    // goes; one that was there before is the user's, unless it is a
+    // portal's own fixed file in a temporary place.
+    if (madeForRequest(file, asked))
         QFile::remove(file);
     if (picture.isNull())
         *error = u"无法读取桌面截图服务给出的截图（%1）。"_s.arg(reader.errorString());
