@@ -1,6 +1,10 @@
 #include "FindPicture.h"
 
+#include <QPixmap>
+#include <QWidget>
+
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstring>
 #include <set>
@@ -97,6 +101,21 @@ std::optional<QPoint> findPicture(const QImage &haystackIn, const QImage &needle
         }
     }
     return std::nullopt;
+}
+
+std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &layout, QWidget *w)
+{
+    if (picture.isNull() || layout.isEmpty())
+        return std::nullopt;
+    const qreal k = qreal(picture.width()) / layout.width();
+    const QPixmap content = w->grab();
+    if (std::abs(content.devicePixelRatio() - k) > 0.01)
+        return std::nullopt; // drawn at another scale than the picture: not comparable pixel for pixel
+    const auto at = findPicture(picture, content.toImage());
+    if (!at)
+        return std::nullopt;
+    const QRectF rect(QPointF(layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
+    return WindowOnScreen{ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) };
 }
 
 } // namespace lumaro::capture

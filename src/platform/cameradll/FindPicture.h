@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GrabBackend.h"
+
 #include <QImage>
 #include <QPoint>
 
@@ -14,5 +16,10 @@ namespace lumaro::capture {
 // its own window in a picture of the desktop: no client may know where the
 // compositor put its windows.
 std::optional<QPoint> findPicture(const QImage &haystack, const QImage &needle);
+
+// Where this program's window `w` is in a picture of the screens whose
+// logical rectangle together is `layout`: found by its own pixels, when it is
+// drawn at the picture's scale.
+std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &layout, QWidget *w);
 
 } // namespace lumaro::capture

@@ -21,7 +21,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <cmath>
 
 #include <atomic>
 
@@ -190,19 +189,11 @@ std::vector<WindowOnScreen> PortalGrab::windows(const QList<QWidget *> &own, con
     std::vector<WindowOnScreen> found;
     // Under XWayland the program knows where its windows are; on Wayland it
     // does not, and looks for each in the picture, as it shows it now.
-    if (!QGuiApplication::platformName().startsWith(u"wayland") || m_whole.isNull() || m_layout.isEmpty())
+    if (!QGuiApplication::platformName().startsWith(u"wayland"))
         return found;
-    const qreal k = qreal(m_whole.width()) / m_layout.width();
-    for (QWidget *w : own) {
-        const QPixmap content = w->grab();
-        if (std::abs(content.devicePixelRatio() - k) > 0.01)
-            continue; // drawn at another scale than the picture: not comparable pixel for pixel
-        const auto at = findPicture(m_whole, content.toImage());
-        if (!at)
-            continue;
-        const QRectF rect(QPointF(m_layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
-        found.push_back({ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) });
-    }
+    for (QWidget *w : own)
+        if (auto window = findOwnWindow(m_whole, m_layout, w))
+            found.push_back(*window);
     return found;
 }
 
