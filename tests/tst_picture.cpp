@@ -517,17 +517,18 @@ QMimeData *dragged(const QStringList &parts)
 
 // Drags `mime` over `target` and, if it is welcome there, drops it. Returns
 // whether the pointer showed it welcome; the drop's action goes to `action`.
-bool dragAndDrop(QWidget *target, const QMimeData *mime, Qt::DropActions possible, Qt::DropAction *action)
+bool dragAndDrop(QWidget *target, const QMimeData *mime, Qt::DropActions possible, Qt::DropAction *action,
+                 Qt::KeyboardModifiers keys = Qt::NoModifier)
 {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), possible, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), possible, mime, Qt::LeftButton, keys);
     QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at.toPoint() + QPoint(1, 1), possible, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at.toPoint() + QPoint(1, 1), possible, mime, Qt::LeftButton, keys);
     move.setAccepted(enter.isAccepted()); // as the window system carries it on
     QApplication::sendEvent(target, &move);
     if (!enter.isAccepted() || !move.isAccepted())
         return false;
-    QDropEvent drop(at, possible, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(at, possible, mime, Qt::LeftButton, keys);
     QApplication::sendEvent(target, &drop);
     *action = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
     QCoreApplication::processEvents(); // the picture opens once the drop is over
@@ -539,7 +540,7 @@ bool dragAndDrop(QWidget *target, const QMimeData *mime, Qt::DropActions possibl
 void TestPicture::drops_data()
 {
     QTest::addColumn<QStringList>("drag");
-    QTest::addColumn<int>("possible"); // Qt::DropActions
+    QTest::addColumn<int>("possible"); // Qt::DropActions; with Shift held, a move is proposed
     QTest::addColumn<bool>("welcome");
     QTest::addColumn<QStringList>("loaded");
     QTest::addColumn<QString>("told"); // what the message names; empty: no message
@@ -565,6 +566,9 @@ void TestPicture::drops_data()
     QTest::newRow("text") << QStringList{ u"text:a caption"_s } << copy << false << QStringList{} << QString();
     QTest::newRow("a web address only") << QStringList{ u"url:https://pictures.example/cat.png"_s } << copy << false
                                         << QStringList{} << QString();
+    QTest::newRow("a picture proposed to be moved (Shift)") << QStringList{ u"file:/pictures/a.png"_s }
+                                                            << (copy | int(Qt::ShiftModifier)) << true
+                                                            << QStringList{ u"/pictures/a.png"_s } << QString();
     QTest::newRow("a picture that may only be moved") << QStringList{ u"file:/pictures/a.png"_s }
                                                       << int(Qt::MoveAction) << false << QStringList{} << QString();
 }
@@ -590,10 +594,12 @@ void TestPicture::drops()
 
     std::unique_ptr<QMimeData> mime(dragged(drag));
     Qt::DropAction action = Qt::IgnoreAction;
-    QCOMPARE(dragAndDrop(f.form.get(), mime.get(), Qt::DropActions(possible), &action), welcome);
+    const auto keys = Qt::KeyboardModifiers(possible & Qt::KeyboardModifierMask);
+    const auto actions = Qt::DropActions(possible & ~Qt::KeyboardModifierMask);
+    QCOMPARE(dragAndDrop(f.form.get(), mime.get(), actions, &action, keys), welcome);
     if (!welcome) {
         // Dropped all the same (no window system would), it still opens nothing.
-        QDropEvent drop(QPointF(10, 10), Qt::DropActions(possible), mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(10, 10), actions, mime.get(), Qt::LeftButton, keys);
         QApplication::sendEvent(f.form.get(), &drop);
         QVERIFY(!drop.isAccepted());
         QCoreApplication::processEvents();
