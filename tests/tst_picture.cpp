@@ -12,6 +12,7 @@
 #include "window/SizeText.h"
 #include "window/Twips.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
@@ -95,6 +96,7 @@ private slots:
     void drops();
     void dropOverATextBoxIsTheWindowsOnlyForAPicture();
     void dropWhileCapturedChangesOnlyTheHiddenDisplay();
+    void dropWhileADialogWaitsIsRefused();
 };
 
 void TestPicture::scaling_data()
@@ -655,6 +657,22 @@ void TestPicture::dropWhileCapturedChangesOnlyTheHiddenDisplay()
     QCOMPARE(f->Imageshow->picture().image.size(), QSize(10, 10));
     f->Command7_Click();
     QCOMPARE(state(f), Composing);
+}
+
+void TestPicture::dropWhileADialogWaitsIsRefused()
+{
+    Fixture f;
+    f.fakes.loader.files.insert(u"/pictures/a.png"_s, solid(640, 480, Qt::red));
+    f->show();
+    QDialog message(f.form.get());
+    message.setModal(true);
+    message.show();
+    std::unique_ptr<QMimeData> mime(dragged({ u"file:/pictures/a.png"_s }));
+    Qt::DropAction action = Qt::IgnoreAction;
+    QVERIFY(!dragAndDrop(f.form.get(), mime.get(), Qt::CopyAction, &action));
+    message.hide();
+    QVERIFY(dragAndDrop(f.form.get(), mime.get(), Qt::CopyAction, &action));
+    QCOMPARE(f.fakes.loader.loaded, QStringList{ u"/pictures/a.png"_s });
 }
 
 LUMARO_TEST_MAIN(TestPicture)

@@ -9,6 +9,7 @@
 
 #include "platform/PictureLoader.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
@@ -95,7 +96,9 @@ void Form1::takePictureDrops()
 // read the first bytes of a file.
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
-    m_dropWanted = !offerIn(*event->mimeData(), m_platform.loader).isNull() && acceptAsCopy(event);
+    // Nothing comes in while a dialog or a message waits for an answer.
+    m_dropWanted = !QApplication::activeModalWidget() && !offerIn(*event->mimeData(), m_platform.loader).isNull()
+                   && acceptAsCopy(event);
     if (!m_dropWanted)
         event->ignore();
 }
@@ -109,7 +112,7 @@ void Form1::dragMoveEvent(QDragMoveEvent *event)
 void Form1::dropEvent(QDropEvent *event)
 {
     const QMimeData &mime = *event->mimeData();
-    const Offer offer = offerIn(mime, m_platform.loader);
+    const Offer offer = QApplication::activeModalWidget() ? Offer() : offerIn(mime, m_platform.loader);
     if (offer.isNull() || !acceptAsCopy(event))
         return event->ignore();
     // The dropped data lasts only as long as this event, and the program it
