@@ -129,12 +129,14 @@ static int wait_for(const char *message, long l[5])
     }
 }
 
-static const char *action_name(Atom action)
+/* Prints what the target said, with the action's name. */
+static void say(const char *what, Atom action)
 {
-    if (action == None)
-        return "none";
-    char *name = XGetAtomName(d, action);
-    return name ? name : "?";
+    char *name = action != None ? XGetAtomName(d, action) : NULL;
+    printf("%s %s\n", what, name ? name : "none");
+    fflush(stdout);
+    if (name)
+        XFree(name);
 }
 
 int main(int argc, char **argv)
@@ -188,8 +190,7 @@ int main(int argc, char **argv)
         send(target, "XdndLeave", 0, 0, 0, 0);
         return 3;
     }
-    printf("accepted %s\n", action_name((Atom)l[4]));
-    fflush(stdout);
+    say("accepted", (Atom)l[4]);
     if (!drop) {
         send(target, "XdndLeave", 0, 0, 0, 0);
         return 0;
@@ -199,7 +200,8 @@ int main(int argc, char **argv)
         fprintf(stderr, "xdnd: the drop was never finished\n");
         return 2;
     }
-    printf("finished %s\n", (l[1] & 1) ? action_name((Atom)l[2]) : "refused");
+    say((l[1] & 1) ? "finished" : "finished, refused:", (Atom)l[2]);
     XCloseDisplay(d);
+    free(bytes);
     return (l[1] & 1) ? 0 : 3;
 }
