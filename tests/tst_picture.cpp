@@ -3,6 +3,8 @@
 #include "fakes.h"
 
 #include "window/AutoSizeLabel.h"
+#include "window/CommandLine.h"
+#include "window/Program.h"
 #include "window/CaptureDisplay.h"
 #include "window/PictureDisplay.h"
 #include "common/ColorRef.h"
@@ -10,7 +12,12 @@
 #include "window/SizeText.h"
 #include "window/Twips.h"
 
+#include <QDialog>
+#include <QDir>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QTextStream>
 #include <QMutex>
 #include <QThread>
 #include <QPushButton>
@@ -81,6 +88,15 @@ private slots:
     void cancelledSaveSaysPictureNotSaved();
     void failedSaveStaysCapturedSoTheUserCanRetry();
     void captureLargerThanTheWindowIsClippedNotScaled();
+
+    // Pictures the desktop hands over: a file named at start, drops
+    void commandLine_data();
+    void commandLine();
+    void drops_data();
+    void drops();
+    void dropOverATextBoxIsTheWindowsOnlyForAPicture();
+    void dropWhileCapturedChangesOnlyTheHiddenDisplay();
+    void dropWhileADialogWaitsIsRefused();
 };
 
 void TestPicture::scaling_data()
@@ -405,6 +421,258 @@ void TestPicture::captureLargerThanTheWindowIsClippedNotScaled()
     QCOMPARE(f->centralWidget()->size(), QSize(565, 495));
     const QImage shown = f->centralWidget()->grab().toImage();
     QCOMPARE(shown.pixelColor(560, 490), QColor(Qt::darkRed));
+}
+
+// ---- Pictures the desktop hands over
+
+void TestPicture::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("answer");         // exit status without a window; -1: the window starts
+    QTest::addColumn<QStringList>("loaded"); // what the window then opens
+    QTest::addColumn<bool>("told");          // a message says the file cannot be opened
+    const QString good = u"/pictures/照片.png"_s, other = u"/pictures/other.png"_s;
+    QTest::newRow("none") << QStringList{} << -1 << QStringList{} << false;
+    QTest::newRow("one good file") << QStringList{ good } << -1 << QStringList{ good } << false;
+    QTest::newRow("one bad file") << QStringList{ u"/notes/说明.txt"_s } << -1
+                                  << QStringList{ u"/notes/说明.txt"_s } << true;
+    QTest::newRow("two files: the second is ignored") << QStringList{ good, other } << -1 << QStringList{ good }
+                                                       << false;
+    QTest::newRow("a file: URL") << QStringList{ u"file:///pictures/%E7%85%A7%E7%89%87.png"_s } << -1
+                                 << QStringList{ good } << false;
+    QTest::newRow("-- then a name with a dash") << QStringList{ u"--"_s, u"-x.png"_s } << -1
+                                                << QStringList{ u"-x.png"_s } << true;
+    QTest::newRow("--help") << QStringList{ u"--help"_s } << 0 << QStringList{} << false;
+    QTest::newRow("-h after a file") << QStringList{ good, u"-h"_s } << 0 << QStringList{} << false;
+    QTest::newRow("--version") << QStringList{ u"--version"_s } << 0 << QStringList{} << false;
+    QTest::newRow("unknown option") << QStringList{ u"--frobnicate"_s, good } << 2 << QStringList{} << false;
+}
+
+void TestPicture::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, answer);
+    QFETCH(QStringList, loaded);
+    QFETCH(bool, told);
+    const CommandLine line = readCommandLine(arguments);
+    if (answer >= 0) {
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        QCOMPARE(answerCommandLine(line, outStream, errStream), answer);
+        const QString &said = answer == 0 ? out : err;
+        QVERIFY(answer == 0 ? err.isEmpty() : out.isEmpty());
+        // Chinese and English, both.
+        QVERIFY2(said.contains(QRegularExpression(u"[\\x{4e00}-\\x{9fff}]"_s)), qPrintable(said));
+        QVERIFY2(said.contains(QRegularExpression(u"\\b(Usage|picture|unknown option)\\b"_s)), qPrintable(said));
+        if (line.ask == CommandLine::Ask::Unknown)
+            QVERIFY(said.contains(u"--frobnicate"_s));
+        return;
+    }
+    QCOMPARE(line.ask, CommandLine::Ask::Window);
+
+    Fixture f;
+    const QImage before = f->Imageshow->picture().image;
+    f.fakes.loader.files.insert(u"/pictures/照片.png"_s, solid(1200, 900, Qt::red));
+    f.fakes.loader.files.insert(u"/pictures/other.png"_s, solid(30, 20, Qt::blue));
+    showAtStart(*f.form, line);
+    // The window is up before the picture is opened, so a message has a window to stand over.
+    QVERIFY(f->isVisible());
+    QVERIFY(f.fakes.loader.loaded.isEmpty());
+    QCoreApplication::processEvents();
+
+    QCOMPARE(f.fakes.loader.loaded, loaded);
+    QVERIFY(f.fakes.dialog.calls.isEmpty());
+    QCOMPARE(f.fakes.prompt.shown.size(), told ? 1 : 0);
+    if (told) {
+        QVERIFY(f.fakes.prompt.shown.first().prompt.contains(QDir::toNativeSeparators(loaded.first())));
+        QVERIFY(f.fakes.prompt.shown.first().prompt.contains(u"not a picture"_s));
+    }
+    const bool opened = !loaded.isEmpty() && !told;
+    QCOMPARE(f->Imageshow->picture().image.size(), opened ? QSize(1200, 900) : before.size());
+    QCOMPARE(f->Imageshow->size(), QSize(200, 192));
+    QCOMPARE(f->BaseWidth, 3000);
+    QCOMPARE(f->BaseHeight, 2880);
+}
+
+namespace {
+
+// The mime data of a drag, from a short description: "file:PATH" (a file
+// URL), "url:ADDRESS", "text:TEXT" or "TYPE=BYTES".
+QMimeData *dragged(const QStringList &parts)
+{
+    auto *mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &part : parts) {
+        if (part.startsWith(u"file:"_s))
+            urls << QUrl::fromLocalFile(part.mid(5));
+        else if (part.startsWith(u"url:"_s))
+            urls << QUrl(part.mid(4));
+        else if (part.startsWith(u"text:"_s))
+            mime->setText(part.mid(5));
+        else
+            mime->setData(part.section(u'=', 0, 0), part.section(u'=', 1).toLatin1());
+    }
+    if (!urls.isEmpty())
+        mime->setUrls(urls);
+    return mime;
+}
+
+// Drags `mime` over `target` and, if it is welcome there, drops it. Returns
+// whether the pointer showed it welcome; the drop's action goes to `action`.
+bool dragAndDrop(QWidget *target, const QMimeData *mime, Qt::DropActions possible, Qt::DropAction *action,
+                 Qt::KeyboardModifiers keys = Qt::NoModifier)
+{
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), possible, mime, Qt::LeftButton, keys);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at.toPoint() + QPoint(1, 1), possible, mime, Qt::LeftButton, keys);
+    move.setAccepted(enter.isAccepted()); // as the window system carries it on
+    QApplication::sendEvent(target, &move);
+    if (!enter.isAccepted() || !move.isAccepted())
+        return false;
+    QDropEvent drop(at, possible, mime, Qt::LeftButton, keys);
+    QApplication::sendEvent(target, &drop);
+    *action = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    QCoreApplication::processEvents(); // the picture opens once the drop is over
+    return true;
+}
+
+} // namespace
+
+void TestPicture::drops_data()
+{
+    QTest::addColumn<QStringList>("drag");
+    QTest::addColumn<int>("possible"); // Qt::DropActions; with Shift held, a move is proposed
+    QTest::addColumn<bool>("welcome");
+    QTest::addColumn<QStringList>("loaded");
+    QTest::addColumn<QString>("told"); // what the message names; empty: no message
+    const int copy = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QTest::newRow("picture file") << QStringList{ u"file:/pictures/a.png"_s } << copy << true
+                                  << QStringList{ u"/pictures/a.png"_s } << QString();
+    QTest::newRow("two files: the first counts") << QStringList{ u"file:/pictures/a.png"_s, u"file:/pictures/b.png"_s }
+                                                 << copy << true << QStringList{ u"/pictures/a.png"_s } << QString();
+    QTest::newRow("file that looks like a picture but is not")
+        << QStringList{ u"file:/pictures/damaged.png"_s } << copy << true
+        << QStringList{ u"/pictures/damaged.png"_s } << u"/pictures/damaged.png"_s;
+    QTest::newRow("text file") << QStringList{ u"file:/notes/readme.txt"_s } << copy << false << QStringList{}
+                               << QString();
+    QTest::newRow("picture data") << QStringList{ u"image/png=PNGDATA"_s } << copy << true
+                                  << QStringList{ u"data:PNGDATA"_s } << QString();
+    QTest::newRow("damaged picture data from the web")
+        << QStringList{ u"url:https://pictures.example/cat.png"_s, u"image/png=<html>"_s } << copy << true
+        << QStringList{ u"data:<html>"_s } << u"https://pictures.example/cat.png"_s;
+    QTest::newRow("picture data of a type not read") << QStringList{ u"image/webp=RIFF"_s } << copy << false
+                                                     << QStringList{} << QString();
+    QTest::newRow("a file and its data: the file") << QStringList{ u"file:/pictures/a.png"_s, u"image/png=PNGDATA"_s }
+                                                   << copy << true << QStringList{ u"/pictures/a.png"_s } << QString();
+    QTest::newRow("text") << QStringList{ u"text:a caption"_s } << copy << false << QStringList{} << QString();
+    QTest::newRow("a web address only") << QStringList{ u"url:https://pictures.example/cat.png"_s } << copy << false
+                                        << QStringList{} << QString();
+    QTest::newRow("a picture proposed to be moved (Shift)") << QStringList{ u"file:/pictures/a.png"_s }
+                                                            << (copy | int(Qt::ShiftModifier)) << true
+                                                            << QStringList{ u"/pictures/a.png"_s } << QString();
+    QTest::newRow("a picture that may only be moved") << QStringList{ u"file:/pictures/a.png"_s }
+                                                      << int(Qt::MoveAction) << false << QStringList{} << QString();
+}
+
+void TestPicture::drops()
+{
+    QFETCH(QStringList, drag);
+    QFETCH(int, possible);
+    QFETCH(bool, welcome);
+    QFETCH(QStringList, loaded);
+    QFETCH(QString, told);
+    Fixture f;
+    f.fakes.loader.files.insert(u"/pictures/a.png"_s, solid(640, 480, Qt::red));
+    f.fakes.loader.files.insert(u"/pictures/b.png"_s, solid(30, 20, Qt::blue));
+    f.fakes.loader.data.insert("PNGDATA", solid(800, 600, Qt::green));
+    f.fakes.loader.lookLikePictures << u"/pictures/damaged.png"_s;
+    f->Text1->setText(u"50"_s);
+    f->Text2->setText(u"100"_s);
+    f->Command3_Click(); // the display at half its width: the picture takes that rectangle
+    const QImage before = f->Imageshow->picture().image;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+
+    std::unique_ptr<QMimeData> mime(dragged(drag));
+    Qt::DropAction action = Qt::IgnoreAction;
+    const auto keys = Qt::KeyboardModifiers(possible & Qt::KeyboardModifierMask);
+    const auto actions = Qt::DropActions(possible & ~Qt::KeyboardModifierMask);
+    QCOMPARE(dragAndDrop(f.form.get(), mime.get(), actions, &action, keys), welcome);
+    if (!welcome) {
+        // Dropped all the same (no window system would), it still opens nothing.
+        QDropEvent drop(QPointF(10, 10), actions, mime.get(), Qt::LeftButton, keys);
+        QApplication::sendEvent(f.form.get(), &drop);
+        QVERIFY(!drop.isAccepted());
+        QCoreApplication::processEvents();
+    } else {
+        QCOMPARE(action, Qt::CopyAction); // what was dragged stays where it was
+    }
+    QCOMPARE(f.fakes.loader.loaded, loaded);
+    QCOMPARE(f.fakes.prompt.shown.size(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(f.fakes.prompt.shown.first().prompt.contains(u"“%1”"_s.arg(told)),
+                 qPrintable(f.fakes.prompt.shown.first().prompt));
+    const bool opened = !loaded.isEmpty() && told.isEmpty();
+    QCOMPARE(f->Imageshow->picture().image == before, !opened);
+    QCOMPARE(f.fakes.loader.lastDisplaySize, loaded.isEmpty() ? QSize() : QSize(100, 192));
+    QCOMPARE(f->BaseWidth, opened ? 1500 : 3000);
+    QVERIFY(f.fakes.dialog.calls.isEmpty());
+}
+
+void TestPicture::dropOverATextBoxIsTheWindowsOnlyForAPicture()
+{
+    Fixture f;
+    f.fakes.loader.files.insert(u"/pictures/a.png"_s, solid(640, 480, Qt::red));
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    Qt::DropAction action = Qt::IgnoreAction;
+
+    // A picture file whose drag also carries its path as text.
+    std::unique_ptr<QMimeData> picture(dragged({ u"file:/pictures/a.png"_s, u"text:/pictures/a.png"_s }));
+    QVERIFY(dragAndDrop(f->LabelText, picture.get(), Qt::CopyAction, &action));
+    QCOMPARE(f.fakes.loader.loaded, QStringList{ u"/pictures/a.png"_s });
+    QCOMPARE(f->Imageshow->picture().image.size(), QSize(640, 480));
+    QVERIFY(f->LabelText->text().isEmpty());
+
+    // Text stays the text box's, as in any text box.
+    std::unique_ptr<QMimeData> text(dragged({ u"text:一行字"_s }));
+    QVERIFY(dragAndDrop(f->LabelText, text.get(), Qt::CopyAction, &action));
+    QCOMPARE(f->LabelText->text(), u"一行字"_s);
+    QCOMPARE(f.fakes.loader.loaded.size(), 1);
+}
+
+void TestPicture::dropWhileCapturedChangesOnlyTheHiddenDisplay()
+{
+    Fixture f;
+    f.fakes.clipboard.picture = solid(50, 40, Qt::green);
+    f->Command5_Click();
+    QCOMPARE(state(f), Captured);
+    f.fakes.loader.data.insert("PNGDATA", solid(10, 10, Qt::blue));
+    std::unique_ptr<QMimeData> mime(dragged({ u"image/png=PNGDATA"_s }));
+    Qt::DropAction action = Qt::IgnoreAction;
+    QVERIFY(dragAndDrop(f.form.get(), mime.get(), Qt::CopyAction, &action));
+    QCOMPARE(state(f), Captured);
+    QCOMPARE(f->Picture1->capture().size(), QSize(50, 40));
+    QCOMPARE(f->Imageshow->picture().image.size(), QSize(10, 10));
+    f->Command7_Click();
+    QCOMPARE(state(f), Composing);
+}
+
+void TestPicture::dropWhileADialogWaitsIsRefused()
+{
+    Fixture f;
+    f.fakes.loader.files.insert(u"/pictures/a.png"_s, solid(640, 480, Qt::red));
+    f->show();
+    QDialog message(f.form.get());
+    message.setModal(true);
+    message.show();
+    std::unique_ptr<QMimeData> mime(dragged({ u"file:/pictures/a.png"_s }));
+    Qt::DropAction action = Qt::IgnoreAction;
+    QVERIFY(!dragAndDrop(f.form.get(), mime.get(), Qt::CopyAction, &action));
+    message.hide();
+    QVERIFY(dragAndDrop(f.form.get(), mime.get(), Qt::CopyAction, &action));
+    QCOMPARE(f.fakes.loader.loaded, QStringList{ u"/pictures/a.png"_s });
 }
 
 LUMARO_TEST_MAIN(TestPicture)

@@ -42,6 +42,9 @@ private slots:
     void badFilesGiveAReasonNotACrash_data();
     void badFilesGiveAReasonNotACrash();
     void filesThatAreNotPicturesAreRefusedUnread();
+    void dragGuessGoesByNameThenContent_data();
+    void dragGuessGoesByNameThenContent();
+    void pictureDataLoadsLikeAFile();
     void bigPicturesDecodeReducedAndSharpenLater();
     void sharperDecodeShowsTheFileAsItWasOpened();
     void hugeJpegOpensReduced();
@@ -330,6 +333,74 @@ void TestPlatform::everyFormatOpens()
     QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
     QCOMPARE(r.picture.image.size(), size);
     QCOMPARE(r.picture.naturalSize, size);
+    // A drag of the same file is welcome.
+    QVERIFY(loader.looksReadable(file));
+}
+
+void TestPlatform::dragGuessGoesByNameThenContent_data()
+{
+    // What a drag of a file shows before it is dropped: a name of a type Qt
+    // reads is believed; any other name is judged by the first bytes.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("content"); // a file of tests/data, "text", or "folder"
+    QTest::addColumn<bool>("welcome");
+    QTest::newRow("picture.png") << u"picture.png"_s << u"sample.png"_s << true;
+    QTest::newRow("PHOTO.JPG") << u"PHOTO.JPG"_s << u"sample.jpg"_s << true;
+    QTest::newRow("a cursor (no readable type by name)") << u"pointer.cur"_s << u"sample.cur"_s << true;
+    QTest::newRow("no extension, PNG inside") << u"picture"_s << u"sample.png"_s << true;
+    QTest::newRow(".txt, GIF inside") << u"picture.txt"_s << u"sample.gif"_s << true;
+    QTest::newRow("text named .txt") << u"notes.txt"_s << u"text"_s << false;
+    QTest::newRow("text without extension") << u"README"_s << u"text"_s << false;
+    QTest::newRow("text named .png (the drop will say so)") << u"fake.png"_s << u"text"_s << true;
+    QTest::newRow("a folder named .png") << u"folder.png"_s << u"folder"_s << false;
+    QTest::newRow("missing") << u"gone.png"_s << QString() << false;
+}
+
+void TestPlatform::dragGuessGoesByNameThenContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, content);
+    QFETCH(bool, welcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (content == u"folder"_s) {
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    } else if (content == u"text"_s) {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Notes for later.\nNothing to see here.\n");
+    } else if (!content.isEmpty()) {
+        QVERIFY(QFile::copy(QStringLiteral(LUMARO_TEST_DATA "/") + content, path));
+    }
+    QtPictureLoader loader;
+    QCOMPARE(loader.looksReadable(path), welcome);
+}
+
+void TestPlatform::pictureDataLoadsLikeAFile()
+{
+    QtPictureLoader loader;
+    QVERIFY(loader.readsType(u"image/png"_s));
+    QVERIFY(loader.readsType(u"image/x-bmp"_s)); // an alias of image/bmp
+    QVERIFY(!loader.readsType(u"text/plain"_s));
+    QVERIFY(!loader.readsType(u"text/uri-list"_s));
+
+    // A big picture's data decodes reduced and keeps its bytes for a sharper
+    // decode, as a file's does.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(pattern(1600, 1200).save(&buffer, "JPG"));
+    const LoadResult big = loader.loadData(bytes, QSize(200, 192));
+    QVERIFY2(!big.picture.isNull(), qPrintable(big.error));
+    QCOMPARE(big.picture.naturalSize, QSize(1600, 1200));
+    QCOMPARE(big.picture.image.size(), QSize(400, 300));
+    QVERIFY(big.picture.decode);
+    QCOMPARE(big.picture.decode(QSize(800, 600)).size(), QSize(800, 600));
+
+    const LoadResult text = loader.loadData("<html>not a picture</html>", QSize(200, 192));
+    QVERIFY(text.picture.isNull());
+    QCOMPARE(text.error, u"这不是程序能识别的图片格式。"_s);
+    QCOMPARE(loader.loadData({}, QSize(200, 192)).error, u"这个文件是空的。"_s);
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash_data()

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMimeDatabase>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -129,16 +131,46 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
         return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
     file.close();
 
-    DecodeResult decoded = decodeReduced(bytes, displaySize);
-    if (decoded.image.isNull())
-        return fail(decoded.error);
+    return loadData(bytes, displaySize);
+}
 
+LoadResult QtPictureLoader::loadData(const QByteArray &bytes, QSize displaySize)
+{
+    LoadResult result;
+    DecodeResult decoded = decodeReduced(bytes, displaySize);
+    if (decoded.image.isNull()) {
+        result.error = decoded.error;
+        return result;
+    }
     LoadedPicture &picture = result.picture;
     picture.image = std::move(decoded.image);
     picture.naturalSize = decoded.naturalSize.isValid() ? decoded.naturalSize : picture.image.size();
     if (picture.image.size() != picture.naturalSize)
         picture.decode = [bytes](QSize wanted) { return decodeReduced(bytes, wanted).image; };
     return result;
+}
+
+bool QtPictureLoader::readsType(const QString &mimeType)
+{
+    static const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    // An alias (image/x-ms-bmp) counts as the type it stands for.
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
+    const QString name = type.isValid() ? type.name() : mimeType;
+    return readable.contains(name.toLatin1());
+}
+
+bool QtPictureLoader::looksReadable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+    // A name of a type Qt reads is enough while the pointer passes. Any other
+    // name (none, an unknown one, .txt) leaves it to the first bytes, as the
+    // loader itself goes by the content.
+    const QList<QMimeType> byName = QMimeDatabase().mimeTypesForFileName(info.fileName());
+    if (std::any_of(byName.begin(), byName.end(), [this](const QMimeType &type) { return readsType(type.name()); }))
+        return true;
+    return !QImageReader::imageFormat(path).isEmpty();
 }
 
 } // namespace lumaro

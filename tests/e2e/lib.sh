@@ -237,11 +237,12 @@ geometry() {
                           /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
 }
 
-# start_lumaro PROGRAM [WIDTHxHEIGHT]: display, program, main window. Sets
-# MAIN (its window id) and CX CY (the client area's corner on the screen).
+# start_lumaro PROGRAM [WIDTHxHEIGHT [ARGUMENT...]]: display, program (given
+# the arguments), main window. Sets MAIN (its window id) and CX CY (the
+# client area's corner on the screen).
 start_lumaro() {
   [[ -n "${E2E_DISPLAY_STARTED:-}" ]] || start_display "${2:-1280x1024}"
-  start_program "$1"
+  start_program "$1" "${@:3}"
   MAIN=$(wait_window '^Lumaro         $')
   local x y w h
   read -r x y w h < <(geometry "$MAIN")
@@ -280,10 +281,11 @@ press() {
   xdotool mousemove "${p[@]}" click 1
 }
 
-# pixel X Y: prints the root window's colour at X,Y as "r,g,b".
+# pixel X Y: prints the root window's colour at X,Y as "r,g,b". (The numbers
+# in brackets: the text at the end of the line is a name for some colours.)
 pixel() {
   import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
-    sed -nE 's/.*srgba?\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/p'
+    sed -nE 's/^[0-9]+,[0-9]+: *\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/p'
 }
 
 # shot X Y W H FILE: an independent screenshot of a screen rectangle.
