@@ -11,9 +11,11 @@
 #   2. KWin refuses (its permission check on, the program run from the build
 #      tree, not installed): the capture falls back to the desktop portal,
 #      which either gives the same pixels or says honestly why it cannot; the
-#      program goes on either way.
+#      program goes on either way;
+#   3. installed, with KWin's permission check on: KWin allows the program
+#      through its desktop entry, and the capture takes its route again.
 source "$(dirname "$0")/lib.sh"
-need kwin_wayland Xwayland dbus-launch dbus-send compare identify convert /usr/bin/python3
+need cmake kwin_wayland Xwayland dbus-launch dbus-send compare identify convert /usr/bin/python3
 /usr/bin/python3 -c 'import dbus' 2>/dev/null || skip "python3-dbus is not installed (bash scripts/deps.sh --test)"
 
 W=1280 H=800
@@ -80,11 +82,12 @@ sleep_until_still() {
 lumaro() {
   start_program "$PROGRAM"
   MAIN=$(wait_window '^Lumaro {9}$')
+  # KWin places the window once it is mapped: where it is, once at rest.
+  sleep_until_still
   local x y w h
   read -r x y w h < <(geometry "$MAIN")
   read -r _ _ _ CLIENT_H < <(control_row client)
   CX=$x CY=$((y + h - CLIENT_H))
-  sleep_until_still
 }
 
 # route_was NAME: the last capture went that way.
@@ -171,6 +174,25 @@ message)
   pass "KWin refuses and the portal cannot read the screen: a message says so (${text//$'\n'/ }), and the program goes on"
   ;;
 esac
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+stop_kwin
+
+# ---- 3. Installed (cmake --install, as the package installs it), KWin's
+# permission check on: KWin finds the program's desktop entry by the path in
+# its Exec line, sees ScreenShot2 among its restricted interfaces and allows
+# it. Python is still refused, so the picture display is compared with the
+# first capture's: the same picture, wherever the window is.
+build=$(cd "$(dirname "$PROGRAM")/.." && pwd)
+prefix=$E2E_TMP/prefix
+cmake --install "$build" --prefix "$prefix" >"$E2E_TMP/install.log" 2>&1 || fail "cmake --install: $(tail -n 5 "$E2E_TMP/install.log")"
+PROGRAM=$prefix/bin/lumaro
+start_kwin KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=0 XDG_DATA_DIRS="$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+lumaro
+capture_display "$E2E_TMP/installed.bmp" ""
+route_was kwin
+expect_picture "$E2E_TMP/installed.bmp" "$E2E_TMP/kwin.bmp" "the installed program's capture of the picture display"
+pass "KWin allows the installed program by its desktop entry: the capture goes through ScreenShot2"
 kill "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 stop_kwin
