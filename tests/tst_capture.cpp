@@ -2,11 +2,12 @@
 // screens (splitting a portal's picture, composing a selection), the
 // selection's geometry, the element walk, the magnifier's place, the selector
 // driven with synthetic frozen screens, and the portal backend against a
-// stand-in portal on a private bus.
+// stand-in portal and a stand-in KWin on a private bus.
 
 #include "Desktop.h"
 #include "Elements.h"
 #include "FindPicture.h"
+#include "KWinGrab.h"
 #include "Magnifier.h"
 #include "PortalGrab.h"
 #include "Selection.h"
@@ -19,6 +20,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,6 +32,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <cstring>
+#include <map>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace lumaro::capture;
@@ -220,6 +228,10 @@ private slots:
     void portal_data();
     void portal();
     void portalWaitCanBeCancelled();
+
+    // KWin's screenshot interface
+    void kwin_data();
+    void kwin();
     void cleanupTestCase();
 
 private:
@@ -1099,6 +1111,169 @@ void TestCapture::portalWaitCanBeCancelled()
     QVERIFY(r.cancelled);
     QVERIFY(r.error.isEmpty());
     service.unregisterService(u"org.freedesktop.portal.Desktop"_s);
+}
+
+// ---------------------------------------------------------------- KWin
+
+// A stand-in for KWin's org.kde.KWin.ScreenShot2: writes each screen's raw
+// pixels into the pipe it is handed, in the format and order it is told.
+class FakeKWin : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.KWin.ScreenShot2")
+public:
+    QDBusConnection bus{ QString() };
+    QImage::Format format = QImage::Format_ARGB32_Premultiplied;
+    QString behaviour; // "after" the reply, "before" it, "refuse", "dead", "half"
+    std::map<QString, std::pair<QRect, QImage>> screens; // by output name: place and pixels
+    QStringList calls;
+    QVariantMap options;
+
+    ~FakeKWin() override
+    {
+        for (std::thread &t : m_writers)
+            t.join();
+    }
+
+public slots:
+    void CaptureScreen(const QString &name, const QVariantMap &options, const QDBusUnixFileDescriptor &pipe,
+                       const QDBusMessage &message)
+    {
+        calls << u"screen "_s + name;
+        this->options = options;
+        message.setDelayedReply(true);
+        if (!screens.count(name)) {
+            bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.InvalidScreen"_s, u"Invalid screen requested"_s));
+            return;
+        }
+        answer(screens[name].second, pipe, message);
+    }
+    void CaptureArea(int x, int y, uint width, uint height, const QVariantMap &options,
+                     const QDBusUnixFileDescriptor &pipe, const QDBusMessage &message)
+    {
+        calls << u"area %1,%2 %3x%4"_s.arg(x).arg(y).arg(width).arg(height);
+        this->options = options;
+        message.setDelayedReply(true);
+        for (const auto &[name, screen] : screens)
+            if (screen.first == QRect(x, y, int(width), int(height)))
+                return answer(screen.second, pipe, message);
+        bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.InvalidArea"_s, u"Invalid area"_s));
+    }
+
+private:
+    void answer(const QImage &picture, const QDBusUnixFileDescriptor &pipe, const QDBusMessage &message)
+    {
+        if (behaviour == u"refuse") {
+            bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.NoAuthorized"_s,
+                                              u"The process is not authorized to take a screenshot"_s));
+            return;
+        }
+        // Rows with padding after them, as a GPU's buffer may have.
+        const QImage image = picture.convertToFormat(format);
+        const qsizetype stride = image.bytesPerLine() + 16;
+        QByteArray bytes(stride * image.height(), '\x7f');
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(bytes.data() + y * stride, image.constScanLine(y), size_t(image.bytesPerLine()));
+        if (behaviour == u"half")
+            bytes.truncate(bytes.size() / 2);
+        else if (behaviour == u"dead")
+            bytes.clear();
+        const QDBusMessage reply = message.createReply(QVariantMap{
+            { u"type"_s, u"raw"_s }, { u"width"_s, uint(image.width()) }, { u"height"_s, uint(image.height()) },
+            { u"stride"_s, uint(stride) }, { u"format"_s, uint(image.format()) }, { u"scale"_s, 1.0 } });
+        const bool before = behaviour == u"before";
+        if (!before)
+            bus.send(reply);
+        // The pixels from a thread of their own, as KWin writes them: more
+        // than a pipe holds, so they go only as fast as they are read.
+        m_writers.emplace_back([fd = ::dup(pipe.fileDescriptor()), bytes, before, reply, bus = bus] {
+            for (qsizetype done = 0; done < bytes.size();) {
+                const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+                if (n <= 0)
+                    break;
+                done += n;
+            }
+            ::close(fd);
+            if (before)
+                bus.send(reply);
+        });
+    }
+    std::vector<std::thread> m_writers;
+};
+
+void TestCapture::kwin_data()
+{
+    QTest::addColumn<QString>("behaviour");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("firstName"); // the first screen's name as the program knows it
+    QTest::addColumn<QString>("error");     // empty: the pictures come through
+    const QString first = u"Virtual-0"_s;
+    for (QImage::Format f : { QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32, QImage::Format_ARGB32,
+                              QImage::Format_RGBA8888_Premultiplied, QImage::Format_RGBX8888,
+                              QImage::Format_A2RGB30_Premultiplied })
+        QTest::addRow("pixels after the reply, format %d", int(f)) << u"after"_s << int(f) << first << QString();
+    QTest::newRow("pixels before the reply (older KWin)")
+        << u"before"_s << int(QImage::Format_ARGB32_Premultiplied) << first << QString();
+    QTest::newRow("a screen name KWin does not know (XWayland): by its place")
+        << u"after"_s << int(QImage::Format_RGB32) << u"XWAYLAND0"_s << QString();
+    QTest::newRow("KWin refuses") << u"refuse"_s << int(QImage::Format_RGB32) << first << u"拒绝"_s;
+    QTest::newRow("no KWin on the bus") << u"missing"_s << int(QImage::Format_RGB32) << first << u"没有截图接口"_s;
+    QTest::newRow("the pipe closes at once") << u"dead"_s << int(QImage::Format_RGB32) << first << u"不完整"_s;
+    QTest::newRow("the pipe closes halfway") << u"half"_s << int(QImage::Format_RGB32) << first << u"不完整"_s;
+}
+
+void TestCapture::kwin()
+{
+    QFETCH(QString, behaviour);
+    QFETCH(int, format);
+    QFETCH(QString, firstName);
+    QFETCH(QString, error);
+    if (!startBus())
+        QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
+    std::signal(SIGPIPE, SIG_IGN); // the stand-in's writer, once the reader has given up
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"kwin-client-"_s + tag);
+    QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, u"kwin-"_s + tag);
+    QVERIFY(client.isConnected() && service.isConnected());
+    auto kwin = std::make_unique<FakeKWin>();
+    kwin->bus = service;
+    kwin->behaviour = behaviour;
+    kwin->format = QImage::Format(format);
+    // Two screens side by side, the second at twice the density: 400×200
+    // pixels, more than a pipe holds at once.
+    const QRect left(0, 0, 100, 100), right(100, 0, 200, 100);
+    kwin->screens[u"Virtual-0"_s] = { left, tagged(0, 100, 100) };
+    kwin->screens[u"Virtual-1"_s] = { right, tagged(1, 400, 200) };
+    if (behaviour != u"missing") {
+        QVERIFY(service.registerObject(u"/org/kde/KWin/ScreenShot2"_s, kwin.get(), QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(u"org.kde.KWin.ScreenShot2"_s));
+    }
+    const auto cleanup = qScopeGuard([&] {
+        service.unregisterService(u"org.kde.KWin.ScreenShot2"_s);
+        service.unregisterObject(u"/org/kde/KWin/ScreenShot2"_s);
+    });
+
+    KWinGrab grab(client, 5000);
+    QCOMPARE(grab.usable(), behaviour != u"missing");
+    const GrabResult r = grab.grabPlaces({ { firstName, left }, { u"Virtual-1"_s, right } });
+    if (!error.isEmpty()) {
+        QVERIFY2(r.error.contains(error), qPrintable(r.error));
+        QVERIFY(r.screens.empty());
+        return;
+    }
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(kwin->options.value(u"native-resolution"_s).toBool(), true);
+    QCOMPARE(kwin->options.value(u"include-cursor"_s, true).toBool(), false);
+    const QStringList calls = firstName == u"Virtual-0"
+        ? QStringList{ u"screen Virtual-0"_s, u"screen Virtual-1"_s }
+        : QStringList{ u"screen XWAYLAND0"_s, u"area 0,0 100x100"_s, u"screen Virtual-1"_s };
+    QCOMPARE(kwin->calls, calls);
+    QCOMPARE(int(r.screens.size()), 2);
+    QCOMPARE(r.screens[0].geometry, left);
+    QCOMPARE(r.screens[0].image, tagged(0, 100, 100));
+    QCOMPARE(r.screens[1].geometry, right);
+    QCOMPARE(r.screens[1].image, tagged(1, 400, 200));
+    QCOMPARE(r.screens[1].scale(), 2.0);
 }
 
 void TestCapture::cleanupTestCase()

@@ -1,5 +1,6 @@
 // Which way to read the screen, on Linux and other X11/Wayland systems.
 
+#include "KWinGrab.h"
 #include "NullGrab.h"
 #include "PortalGrab.h"
 #include "X11Grab.h"
@@ -69,10 +70,17 @@ std::unique_ptr<GrabBackend> only(const char *name)
 
 std::unique_ptr<GrabBackend> waylandBackend()
 {
-#ifdef LUMARO_SCREENCOPY
     // LUMARO_CAPTURE=portal leaves the compositor's own way out (for
     // comparing the two, and for a compositor whose copies go wrong).
-    if (qEnvironmentVariable("LUMARO_CAPTURE") != u"portal") {
+    const bool compositorsOwn = qEnvironmentVariable("LUMARO_CAPTURE") != u"portal";
+    // KDE: KWin's screenshot interface, where KWin lets this program use it.
+    if (compositorsOwn) {
+        auto kwin = std::make_unique<KWinGrab>();
+        if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(u"KDE") || kwin->usable())
+            return std::make_unique<FallbackGrab>(std::move(kwin), "kwin", std::make_unique<PortalGrab>(), "portal");
+    }
+#ifdef LUMARO_SCREENCOPY
+    if (compositorsOwn) {
         auto screencopy = std::make_unique<ScreencopyGrab>();
         if (screencopy->usable())
             return std::make_unique<FallbackGrab>(std::move(screencopy), "screencopy", std::make_unique<PortalGrab>(),
