@@ -40,7 +40,7 @@ pass "the desktop entry and the metadata pass their validators"
 # picture_types ENTRY METAINFO: the types the entry and the metadata offer
 # the program for are the same, and the common ones are among them; prints them.
 picture_types() {
-  grep -qx 'Exec=lumaro %f' "$1" || fail "$1 does not pass a file: $(grep ^Exec= "$1")"
+  grep -qxE 'Exec=(/.*/)?lumaro %f' "$1" || fail "$1 does not pass a file: $(grep ^Exec= "$1")"
   local entry meta
   entry=$(sed -n 's/^MimeType=//p' "$1" | tr ';' '\n' | grep . | sort)
   meta=$(sed -nE 's|.*<mediatype>(.*)</mediatype>.*|\1|p' "$2" | sort)
