@@ -9,7 +9,9 @@
 #      same region of a screenshot taken through the portal just before;
 #   2. ten captures, each taken with a single click, leave no new file
 #      anywhere in the home folder (GNOME's portal writes each screenshot
-#      there or to ~/Pictures), and the first click always counts.
+#      there or to ~/Pictures), and the first click always counts;
+#   3. through XWayland (the program on its X11 platform inside the
+#      session), the same route and the same pixels as in 1.
 # gnome-shell needs logind: a mock of it answers on a private system bus.
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
@@ -55,7 +57,7 @@ pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
 E2E_PIDS+=($!)
 wait_for 10 "PipeWire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
 
-gnome-shell --headless --wayland --no-x11 --virtual-monitor "${W}x$H" >"$E2E_TMP/shell.log" 2>&1 &
+gnome-shell --headless --wayland --virtual-monitor "${W}x$H" >"$E2E_TMP/shell.log" 2>&1 &
 SHELL_PID=$!
 E2E_PIDS+=("$SHELL_PID")
 shell_up() {
@@ -206,5 +208,38 @@ left=$(files_since "$E2E_TMP/before-captures" |
   grep -vE "^$HOME/(\.cache/event-sound-cache\.tdb\.[^/]*|\.config/QtProject\.conf)$" || true)
 [[ -z "$left" ]] || fail "the captures left files in the home folder: $left"
 pass "GNOME, Wayland: eleven captures leave no file in the home folder"
+
+# ---- 3. Through XWayland: the program on its X11 platform inside the
+# session takes the same route, and gets the same pixels.
+xwayland=""
+for _ in $(seq 100); do
+  xwayland=$(pgrep -P "$SHELL_PID" -x Xwayland || true)
+  [[ -n "$xwayland" ]] && break
+  sleep 0.1
+done
+[[ -n "$xwayland" ]] || fail "gnome-shell started no Xwayland"
+DISPLAY=$(tr '\0' '\n' <"/proc/$xwayland/cmdline" | grep -m1 -E '^:[0-9]+$') || fail "no display in Xwayland's command line"
+# Its clients need the cookie that mutter gave it.
+XAUTHORITY=$(tr '\0' '\n' <"/proc/$xwayland/cmdline" | grep -A1 -x -- -auth | tail -n1)
+export DISPLAY XAUTHORITY
+start_program "$PROGRAM" -platform xcb
+wait_shown 'Lumaro         '
+drive move 4 $((H - 4))
+sleep_until_still
+portal_shot "$reference"
+convert "$reference" -crop "${rw}x$rh+$rx+$ry" +repage "$E2E_TMP/expected-x.png"
+drive press 截取屏幕
+wait_shown 截取屏幕
+sleep_until_still
+drag_region $rx $ry $rw $rh
+closed_within 15 截取屏幕 || fail "XWayland: the drag did not take the region"
+drive press 保存图片
+wait_shown 打开文件
+out=$E2E_TMP/out/xwayland.bmp
+drive save "$out"
+wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+expect_picture "$out" "$E2E_TMP/expected-x.png" "XWayland: the dragged region, against the portal's screenshot"
+route_was portal
+pass "GNOME, XWayland: the same route, the same pixels"
 sanitizer_clean
 finish
