@@ -29,10 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (r.image.isNull() == r.error.isEmpty())
             std::abort(); // a failure without a reason, or a reason with a picture
         if (!r.image.isNull() && r.naturalSize.isValid()) {
-            // Never decoded larger than the picture itself or than needed.
-            const QSize cap = reducedDecodeSize(r.naturalSize, display);
-            if (r.image.width() > std::max(cap.width(), r.naturalSize.width())
-                || r.image.height() > std::max(cap.height(), r.naturalSize.height()))
+            const int w = r.image.width(), h = r.image.height();
+            // Never decoded larger than the picture itself,
+            if (w > r.naturalSize.width() || h > r.naturalSize.height())
+                std::abort();
+            // nor than the display needs: a decode at half the size (each
+            // side halved, rounded up) would not have covered it.
+            if ((w + 1) / 2 >= display.width() && (h + 1) / 2 >= display.height())
                 std::abort();
         }
     }
