@@ -51,6 +51,7 @@ private slots:
     void sharperDecodeShowsTheFileAsItWasOpened();
     void hugeJpegOpensReduced();
     void turnedPhotoIsReducedAsShown();
+    void gifLargerThanItsReportedSizeIsReducedToo();
     void reducedDecodeSize_data();
     void reducedDecodeSize();
     void filterTextBecomesFileTypes();
@@ -603,6 +604,20 @@ void TestPlatform::turnedPhotoIsReducedAsShown()
     QCOMPARE(qGray(r.picture.image.pixel(195, 4)) > 200, true);
     QCOMPARE(qGray(r.picture.image.pixel(4, 4)) > 200, false);
     QCOMPARE(r.picture.decode(QSize(400, 396)).size(), QSize(400, 396));
+}
+
+void TestPlatform::gifLargerThanItsReportedSizeIsReducedToo()
+{
+    // Its screen ten times wider than its only frame: Qt's reader reports
+    // the frame's width, but decodes the whole screen.
+    QByteArray gif = readAll(QStringLiteral(LUMARO_TEST_DATA) + u"/sample.gif"_s);
+    QVERIFY(gif.startsWith("GIF"));
+    const char screen[4] = { char(2400 & 0xff), char(2400 >> 8), char(1800 & 0xff), char(1800 >> 8) };
+    gif.replace(6, 4, screen, 4);
+    const DecodeResult r = decodeReduced(gif, QSize(200, 192));
+    QVERIFY2(!r.image.isNull(), qPrintable(r.error));
+    QCOMPARE(r.naturalSize, QSize(2400, 1800));
+    QCOMPARE(r.image.size(), QSize(300, 225));
 }
 
 void TestPlatform::reducedDecodeSize_data()

@@ -124,8 +124,19 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
     }
 
     result.image = reader.read();
-    if (!result.image.isNull())
+    if (!result.image.isNull()) {
+        // Decoded whole, the picture is as large as it came out: for a GIF
+        // whose screen is far larger than its first frame, Qt's reader
+        // reports the frame's size but decodes the screen. Reduced here, then,
+        // where the size reported kept the reader from reducing it.
+        if (decoded == natural && result.image.size() != result.naturalSize) {
+            result.naturalSize = result.image.size();
+            const QSize shown = wanted.isValid() ? reducedDecodeSize(result.naturalSize, wanted) : result.naturalSize;
+            if (shown != result.naturalSize)
+                result.image = result.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
         return result;
+    }
 
     if (bytes.isEmpty())
         result.error = u"这个文件是空的。"_s;
