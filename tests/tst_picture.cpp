@@ -9,6 +9,7 @@
 #include "window/PictureDisplay.h"
 #include "common/ColorRef.h"
 #include "window/RoundToEven.h"
+#include "window/SharperDecode.h"
 #include "window/SizeText.h"
 #include "window/Twips.h"
 
@@ -19,8 +20,12 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QMutex>
-#include <QThread>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +48,77 @@ DisplayState state(Fixture &f)
 {
     return { !f->Imageshow->isHidden(), !f->Picture1->isHidden(), f->Command5->isEnabled(),
              f->Command6->isEnabled() };
+}
+
+// A big picture shown from a small decode, whose sharper decodes each wait
+// until the test lets them finish. It must outlive the window it is shown in.
+class HeldDecodes
+{
+public:
+    HeldDecodes(QColor colour, bool fail = false)
+        : m_colour(colour)
+        , m_fail(fail)
+    {
+    }
+    ~HeldDecodes()
+    {
+        for (QSemaphore &gate : m_gates)
+            gate.release(1000);
+        SharperDecode::pool()->waitForDone();
+    }
+
+    LoadedPicture picture()
+    {
+        return { solid(375, 250, m_colour), QSize(6000, 4000), [this](QSize wanted) {
+                    qsizetype call;
+                    {
+                        QMutexLocker lock(&m_mutex);
+                        call = m_asked.size();
+                        m_asked << wanted;
+                    }
+                    // Bounded, so that a broken test cannot hang.
+                    m_gates[std::min<qsizetype>(call, m_gates.size() - 1)].tryAcquire(1, 20000);
+                    const QSize size = wanted.boundedTo(QSize(6000, 4000));
+                    return m_fail ? QImage() : solid(size.width(), size.height(), m_colour);
+                } };
+    }
+    // Lets the decode asked for in the given order (from 0) finish.
+    void finish(int call) { m_gates[call].release(); }
+    QList<QSize> asked()
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_asked;
+    }
+
+private:
+    QColor m_colour;
+    bool m_fail;
+    QMutex m_mutex;
+    QList<QSize> m_asked;
+    std::array<QSemaphore, 8> m_gates;
+};
+
+// Waits until only `busy` decodes are still running, then delivers what the
+// finished ones sent to the window, and repaints it.
+void settle(Fixture &f, int busy)
+{
+    QTRY_COMPARE(SharperDecode::pool()->activeThreadCount(), busy);
+    QCoreApplication::processEvents();
+    f->Imageshow->repaint();
+    QCoreApplication::processEvents();
+}
+
+void scaleTo(Fixture &f, const QString &percent)
+{
+    f->Text1->setText(percent);
+    f->Text2->setText(percent);
+    f->Command3_Click();
+    f->Imageshow->repaint();
+}
+
+QColor shownColour(Fixture &f)
+{
+    return f->Imageshow->picture().image.pixelColor(10, 10);
 }
 
 constexpr DisplayState Composing{ true, false, true, false };
@@ -71,6 +147,10 @@ private slots:
     void unshowableHeightEndsTheCommand();
     void repaintAfterScalingCachesOnlyWhatIsVisible();
     void scaledUpDisplayGetsASharperDecodeInTheBackground();
+    void scalingTwiceDecodesEachSizeOnce();
+    void anotherPicturesLateSharperCopyNeverShows_data();
+    void anotherPicturesLateSharperCopyNeverShows();
+    void failedSharperDecodeIsNotAskedForAgain();
 
     // Opening
     void cancelledOpenChangesNothing();
@@ -211,6 +291,91 @@ void TestPicture::scaledUpDisplayGetsASharperDecodeInTheBackground()
     QMutexLocker lock(&mutex);
     QCOMPARE(asked, QList<QSize>{ QSize(1998, 1918) });
     QVERIFY(decodedOn != QThread::currentThread());
+}
+
+void TestPicture::scalingTwiceDecodesEachSizeOnce()
+{
+    HeldDecodes decodes(Qt::green);
+    Fixture f;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f->Imageshow->setPicture(decodes.picture());
+    scaleTo(f, u"500"_s);
+    QTRY_COMPARE(decodes.asked(), QList<QSize>{ QSize(1000, 960) });
+    scaleTo(f, u"999"_s);
+    QTRY_COMPARE(decodes.asked(), (QList<QSize>{ QSize(1000, 960), QSize(1998, 1918) }));
+
+    // The smaller copy arrives while the larger one is on its way: it is
+    // dropped, and the larger one is not asked for a second time.
+    decodes.finish(0);
+    settle(f, 1);
+    QCOMPARE(decodes.asked().size(), 2);
+    QCOMPARE(f->Imageshow->picture().image.size(), QSize(375, 250));
+
+    decodes.finish(1);
+    QTRY_COMPARE(f->Imageshow->picture().image.size(), QSize(1998, 1918));
+    settle(f, 0);
+    QCOMPARE(decodes.asked().size(), 2);
+}
+
+void TestPicture::anotherPicturesLateSharperCopyNeverShows_data()
+{
+    QTest::addColumn<bool>("oldFirst");
+    QTest::newRow("old copy arrives first") << true;
+    QTest::newRow("old copy arrives last") << false;
+}
+
+void TestPicture::anotherPicturesLateSharperCopyNeverShows()
+{
+    QFETCH(bool, oldFirst);
+    HeldDecodes a(Qt::red), b(Qt::blue);
+    Fixture f;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f->Imageshow->setPicture(a.picture());
+    scaleTo(f, u"999"_s);
+    QTRY_COMPARE(a.asked().size(), 1);
+    // B opens while A's sharper copy, as large, is still being decoded.
+    f->Imageshow->setPicture(b.picture());
+    f->Imageshow->repaint();
+    QTRY_COMPARE(b.asked().size(), 1);
+
+    if (oldFirst) {
+        a.finish(0);
+        settle(f, 1);
+        QCOMPARE(shownColour(f), QColor(Qt::blue));
+        QCOMPARE(f->Imageshow->picture().image.size(), QSize(375, 250));
+        b.finish(0);
+    } else {
+        b.finish(0);
+        QTRY_COMPARE(f->Imageshow->picture().image.size(), QSize(1998, 1918));
+        a.finish(0);
+    }
+    QTRY_COMPARE(f->Imageshow->picture().image.size(), QSize(1998, 1918));
+    settle(f, 0);
+    QCOMPARE(shownColour(f), QColor(Qt::blue));
+    QCOMPARE(f->Imageshow->grab().toImage().pixelColor(100, 100), QColor(Qt::blue));
+    QCOMPARE(a.asked().size(), 1);
+    QCOMPARE(b.asked().size(), 1);
+}
+
+void TestPicture::failedSharperDecodeIsNotAskedForAgain()
+{
+    HeldDecodes decodes(Qt::green, true);
+    Fixture f;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f->Imageshow->setPicture(decodes.picture());
+    scaleTo(f, u"999"_s);
+    QTRY_COMPARE(decodes.asked().size(), 1);
+    decodes.finish(0);
+    settle(f, 0);
+    f->Imageshow->repaint();
+    QCOMPARE(decodes.asked().size(), 1);
+    QCOMPARE(f->Imageshow->picture().image.size(), QSize(375, 250));
+    // A smaller display may still get a sharper copy.
+    scaleTo(f, u"500"_s);
+    QTRY_COMPARE(decodes.asked(), (QList<QSize>{ QSize(1998, 1918), QSize(1000, 960) }));
 }
 
 void TestPicture::cancelledOpenChangesNothing()
