@@ -23,40 +23,17 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
-#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
+
+#include "xwait.h"
 
 static Display *d;
 static Window root;
 static int damage_event = -1;
-
-static double now_ms(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-static int ignore_errors(Display *dd, XErrorEvent *e)
-{
-    (void)dd;
-    (void)e;
-    return 0;
-}
-
-/* Waits at most `ms` for the X connection to have something to read. */
-static void wait_x(double ms)
-{
-    if (XPending(d))
-        return;
-    struct pollfd p = { ConnectionNumber(d), POLLIN, 0 };
-    poll(&p, 1, ms < 0 ? 0 : (int)ms + 1);
-}
 
 /* ------------------------------------------------------------ ping, close */
 
@@ -100,7 +77,7 @@ static int ping(Window w, double timeout_ms)
             if (is_pong(&e))
                 return 1;
         }
-        wait_x(deadline - now_ms());
+        wait_x(d, deadline - now_ms());
     }
     return 0;
 }
@@ -109,6 +86,13 @@ static void close_window(Window w) { send_protocol(w, "WM_DELETE_WINDOW", Curren
 
 /* ------------------------------------------------------------ settle */
 
+static int screen_changed(const XEvent *e, void *context)
+{
+    (void)context;
+    return e->type == damage_event + XDamageNotify || e->type == MapNotify || e->type == UnmapNotify
+           || e->type == ConfigureNotify;
+}
+
 static int settle(double quiet_ms, double timeout_ms)
 {
     int ev, err;
@@ -116,21 +100,9 @@ static int settle(double quiet_ms, double timeout_ms)
         return 1;
     damage_event = ev;
     Damage dmg = XDamageCreate(d, root, XDamageReportRawRectangles);
-    double start = now_ms(), last = start;
-    while (now_ms() - last < quiet_ms) {
-        if (now_ms() - start > timeout_ms)
-            return 2;
-        while (XPending(d)) {
-            XEvent e;
-            XNextEvent(d, &e);
-            if (e.type == damage_event + XDamageNotify || e.type == MapNotify || e.type == UnmapNotify
-                || e.type == ConfigureNotify)
-                last = now_ms();
-        }
-        wait_x(quiet_ms - (now_ms() - last));
-    }
+    const int result = wait_quiet(d, quiet_ms, timeout_ms, screen_changed, NULL);
     XDamageDestroy(d, dmg);
-    return 0;
+    return result;
 }
 
 /* ------------------------------------------------------------ monkey */
