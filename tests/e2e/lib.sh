@@ -126,11 +126,11 @@ start_display() {
   exec {fd}<>"$pipe"
   Xvfb -displayfd "$fd" -screen 0 "${size}x24" -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
   E2E_PIDS+=($!)
+  # One read for the whole line: bash reads a pipe byte by byte, and a
+  # timeout between two bytes (a busy machine) would leave half a number.
   local n=""
-  for _ in $(seq 100); do
-    read -r -t 0.1 n <&"$fd" && break || true
-  done
-  [[ -n "$n" ]] || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+  read -r -t 10 n <&"$fd" || true
+  [[ $n =~ ^[0-9]+$ ]] || fail "Xvfb did not start (it said \"$n\"): $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$n"
   E2E_DISPLAY_STARTED=1
   unset WAYLAND_DISPLAY XDG_SESSION_TYPE # an X server of its own, not the desktop around it
@@ -171,6 +171,26 @@ sanitizer_clean() {
     fail "a sanitizer reported: $(grep -m1 -A12 -E 'Sanitizer|runtime error' "$E2E_TMP/app.log")"
 }
 
+# windows_of PID: one line per top-level window of a process, with its
+# name and whether it is on the screen.
+windows_of() {
+  local id
+  for id in $(xdotool search --all --pid "$1" 2>/dev/null); do
+    echo "  $(xwininfo -id "$id" 2>/dev/null | sed -nE 's/.*Window id: (0x[0-9a-f]+) (.*)/\1 \2/p; s/ *Map State: //p' | paste -sd ' ')"
+  done
+}
+
+# threads_of PID: one line per thread of a process, with what it waits in.
+threads_of() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    echo "  $(cat "$task/comm" 2>/dev/null) (${task##*/}): $(cat "$task/wchan" 2>/dev/null)"
+  done
+  if [[ -n "${E2E_DEBUG_HANG:-}" ]] && command -v gdb >/dev/null; then
+    gdb -p "$1" -batch -ex 'thread apply all bt' 2>/dev/null | grep -E '^(Thread|#)' | head -n 200
+  fi
+}
+
 # stop_program WINDOW: closes the window as a person would and checks that
 # the program ended cleanly, within 10 s.
 stop_program() {
@@ -178,7 +198,9 @@ stop_program() {
   local status=0 deadline=$((SECONDS + 10))
   while kill -0 "$APP_PID" 2>/dev/null; do
     ((SECONDS < deadline)) || fail "the program did not end within 10 s of closing its window; it said:
-$(cat "$E2E_TMP/app.log")"
+$(cat "$E2E_TMP/app.log")
+its windows: $(windows_of "$APP_PID")
+its threads, and where they wait: $(threads_of "$APP_PID")"
     sleep 0.05
   done
   wait "$APP_PID" || status=$?
