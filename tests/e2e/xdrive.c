@@ -305,17 +305,23 @@ int main(int argc, char **argv)
     // Qt sends its answer to a ping with the StructureNotify mask.
     XSelectInput(d, root, SubstructureNotifyMask | StructureNotifyMask);
     const char *cmd = argv[1];
-    if (!strcmp(cmd, "ping") && argc >= 3)
-        return ping(strtoul(argv[2], NULL, 0), argc > 3 ? atof(argv[3]) : 5000) ? 0 : 2;
-    if (!strcmp(cmd, "close") && argc >= 3) {
+    int result = 1;
+    if (!strcmp(cmd, "ping") && argc >= 3) {
+        result = ping(strtoul(argv[2], NULL, 0), argc > 3 ? atof(argv[3]) : 5000) ? 0 : 2;
+    } else if (!strcmp(cmd, "close") && argc >= 3) {
         close_window(strtoul(argv[2], NULL, 0));
-        return 0;
+        result = 0;
+    } else if (!strcmp(cmd, "settle")) {
+        result = settle(argc > 2 ? atof(argv[2]) : 300, argc > 3 ? atof(argv[3]) : 10000);
+    } else if (!strcmp(cmd, "monkey") && argc >= 7) {
+        result = monkey(strtoul(argv[2], NULL, 0), (pid_t)atoi(argv[3]), strtoull(argv[4], NULL, 0), atol(argv[5]),
+                        argv[6]);
+    } else {
+        fprintf(stderr, "xdrive: bad arguments\n");
     }
-    if (!strcmp(cmd, "settle"))
-        return settle(argc > 2 ? atof(argv[2]) : 300, argc > 3 ? atof(argv[3]) : 10000);
-    if (!strcmp(cmd, "monkey") && argc >= 7)
-        return monkey(strtoul(argv[2], NULL, 0), (pid_t)atoi(argv[3]), strtoull(argv[4], NULL, 0), atol(argv[5]),
-                      argv[6]);
-    fprintf(stderr, "xdrive: bad arguments\n");
-    return 1;
+    /* Closing waits until the server has read everything sent: what it has
+     * not read when a client goes away is dropped with it, and a busy server
+     * lost a close request that way now and then. */
+    XCloseDisplay(d);
+    return result;
 }
