@@ -2,7 +2,7 @@
 # Click on 截取屏幕 until the selector is on screen, seen from outside: a real
 # XTest click on a freshly started Lumaro, timed by the X server
 # (bench/clicktime.c) to the selector's map, its first paint and its last
-# paint before the screen rests (the key hint and the magnifier).
+# paint before it rests for 1.5 s (the key hint and the magnifier).
 # Interleaved with the floor: one MIT-SHM grab of the screen plus one
 # full-screen put (bench/grabfloor.c). At 1920x1080 and 3840x2160 under a
 # private Xvfb each; medians, and their ratio to the floor's.

@@ -7,14 +7,15 @@
  * does not lengthen them. Needs a plain X server without a window manager
  * (Xvfb) with XTEST and DAMAGE.
  *
- *   clicktime X Y [QUIET_MS [TIMEOUT_MS]]
+ *   clicktime X Y [BEFORE_MS [AFTER_MS [TIMEOUT_MS]]]
  *
  * Before the click the pointer rests on X,Y until the screen has been quiet
- * for QUIET_MS (300), so that the repaint its hover causes is not counted.
- * Prints one line, counted from the click:
+ * for BEFORE_MS (300), so that the repaint its hover causes is not counted.
+ * After the map, the screen is at rest once nothing in the window has been
+ * painted for AFTER_MS (1500). Prints one line, counted from the click:
  *   map_ms=… first_paint_ms=… paint_ms=… window=0x…
  * Exit 0; 1 set-up; 2 nothing covered the screen within TIMEOUT_MS (10000),
- * or the screen did not come to rest within that time after it.
+ * or the screen did not come to rest within that time.
  *
  * Server time: a zero-length change of a property on a window of our own is
  * answered with a stamped PropertyNotify. One sent right after the click is
@@ -127,11 +128,12 @@ static double since(Time t, Time t0) { return (double)(int32_t)(uint32_t)(t - t0
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: clicktime X Y [QUIET_MS [TIMEOUT_MS]]\n");
+        fprintf(stderr, "usage: clicktime X Y [BEFORE_MS [AFTER_MS [TIMEOUT_MS]]]\n");
         return 1;
     }
     const int x = atoi(argv[1]), y = atoi(argv[2]);
-    const double quiet = argc > 3 ? atof(argv[3]) : 300, timeout = argc > 4 ? atof(argv[4]) : 10000;
+    const double before = argc > 3 ? atof(argv[3]) : 300, after = argc > 4 ? atof(argv[4]) : 1500,
+                 timeout = argc > 5 ? atof(argv[5]) : 10000;
     d = XOpenDisplay(NULL);
     int event_base, error_base, major, minor;
     if (!d || !XDamageQueryExtension(d, &damage_event, &error_base)
@@ -152,7 +154,7 @@ int main(int argc, char **argv)
 
     XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
     XFlush(d);
-    if (wait_quiet(d, quiet, timeout, screen_changed, NULL)) {
+    if (wait_quiet(d, before, timeout, screen_changed, NULL)) {
         fprintf(stderr, "clicktime: the screen did not come to rest before the click\n");
         return 2;
     }
@@ -174,7 +176,7 @@ int main(int argc, char **argv)
         }
         wait_x(d, deadline - now_ms());
     }
-    if (wait_quiet(d, quiet, timeout, note, &w) || !w.map_dated) {
+    if (wait_quiet(d, after, timeout, note, &w) || !w.map_dated) {
         fprintf(stderr, "clicktime: the screen did not come to rest after the window was mapped\n");
         return 2;
     }
