@@ -3,9 +3,10 @@
 # XTest click on a freshly started Lumaro, timed by the X server
 # (bench/clicktime.c) to the selector's map, its first paint and its last
 # paint before it rests for 1.5 s (the key hint and the magnifier).
-# Interleaved with the floor: one MIT-SHM grab of the screen plus one
-# full-screen put (bench/grabfloor.c). At 1920x1080 and 3840x2160 under a
-# private Xvfb each; medians, and their ratio to the floor's.
+# Interleaved with the floor, in the same X server time: one MIT-SHM grab
+# of the screen plus one full-screen put (bench/grabfloor.c). At 1920x1080
+# and 3840x2160 under a private Xvfb each; medians, and their ratio to the
+# floor's.
 #   bash bench/capture.sh [RUNS]          (build first: bash scripts/build.sh)
 #   CAPTURE_SIZES="1920x1080" BIN=build/bin bash bench/capture.sh 5
 set -euo pipefail
@@ -39,7 +40,7 @@ for size in ${CAPTURE_SIZES:-1920x1080 3840x2160}; do
   done
   floor=$(median <"$E2E_TMP/floor") map=$(median <"$E2E_TMP/map") first=$(median <"$E2E_TMP/first")
   last=$(median <"$E2E_TMP/last")
-  printf '%s: click to the selector on screen %.1f ms (mapped %.1f, key hint and magnifier painted %.1f); floor %.2f ms; ratio %.2fx   (medians of %d runs)\n' \
+  printf '%s: click to the selector on screen %.1f ms (mapped %.1f, key hint and magnifier painted %.1f); floor %.1f ms; ratio %.2fx   (medians of %d runs)\n' \
     "$size" "$first" "$map" "$last" "$floor" "$(awk -v a="$first" -v b="$floor" 'BEGIN {print a / b}')" "$runs"
   kill "$xvfb"
   wait "$xvfb" 2>/dev/null || true
