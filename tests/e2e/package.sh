@@ -4,7 +4,8 @@
 #      entry and the software-centre metadata pass their validators and offer
 #      the program for the same picture types, png jpeg bmp gif among them, bin/
 #      holds no library, and the program there finds its capture library in
-#      ../lib/lumaro: the selector appears, Esc closes it;
+#      ../lib/lumaro, which exports only its C functions: the selector
+#      appears, Esc closes it;
 #   2. as root: the Debian package is built and checked by lintian (no
 #      errors), installed with apt, the installed /usr/bin/lumaro starts and
 #      captures, its desktop entry validates and is registered for those
@@ -55,6 +56,9 @@ types=$(picture_types "$prefix/share/applications/$id.desktop" "$prefix/share/me
 pass "Open with: the entry and the metadata offer the program for $types"
 [[ -z "$(find "$prefix/bin" -name '*.so*')" ]] || fail "bin/ holds a library"
 [[ -f "$prefix/lib/lumaro/libCameraDll.so" ]] || fail "no capture library in lib/lumaro"
+exports_only_c_face() { bash "$E2E_DIR/../exports.sh" "$1" >"$E2E_TMP/exports.log" 2>&1 || fail "$(cat "$E2E_TMP/exports.log")"; }
+exports_only_c_face "$prefix/lib/lumaro/libCameraDll.so"
+pass "the installed capture library exports only its C functions"
 for size in 16x16 32x32 48x48 64x64 128x128 256x256; do
   [[ $(identify -format '%wx%h' "$prefix/share/icons/hicolor/$size/apps/$id.png") == "$size" ]] ||
     fail "the $size icon is not $size"
@@ -67,6 +71,7 @@ pass "installed under another prefix, the program finds its capture library"
 
 # ---- 2. The Debian package.
 if [[ $(id -u) -ne 0 ]]; then
+  [[ ${CI:-} != true ]] || fail "in CI the Debian package is installed too, which needs root"
   echo "not root: the Debian package is not installed here"
   finish
   exit 0
@@ -85,6 +90,7 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
 trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq lumaro >/dev/null 2>&1; cleanup' EXIT
 dpkg -L lumaro >"$E2E_TMP/files"
 [[ -x /usr/bin/lumaro && -f /usr/lib/lumaro/libCameraDll.so ]] || fail "the package did not install the program"
+exports_only_c_face /usr/lib/lumaro/libCameraDll.so
 capture_opens_and_cancels /usr/bin/lumaro
 pass "the installed /usr/bin/lumaro starts and captures through the installed library"
 installed=/usr/share/applications/$id.desktop
