@@ -173,16 +173,21 @@ pass "Wayland: one click on the picture display takes exactly what grim sees; ä¿
 wayland_press Command7
 pointer move 5 5
 sleep_until_still
-rx=40 ry=60 rw=300 rh=150 # the background and a part of the window
-grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/region.png"
-wayland_press Command5
-wait_selector
-sleep_until_still
-pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
-gone_selector
-sleep_until_still
-save_capture "$E2E_TMP/region.bmp"
-expect_picture "$E2E_TMP/region.bmp" "$E2E_TMP/region.png" "the dragged region, against grim"
+# region_against_grim NAME: drags over a region of the background and a
+# part of the window, saves the capture and compares it with grim's picture.
+region_against_grim() {
+  local rx=40 ry=60 rw=300 rh=150
+  grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/$1.png"
+  wayland_press Command5
+  wait_selector
+  sleep_until_still
+  pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
+  gone_selector
+  sleep_until_still
+  save_capture "$E2E_TMP/$1.bmp"
+  expect_picture "$E2E_TMP/$1.bmp" "$E2E_TMP/$1.png" "the dragged region ($1), against grim"
+}
+region_against_grim region
 route_was screencopy
 pass "Wayland: a dragged region comes out as grim sees it"
 
@@ -209,16 +214,7 @@ gone_sway 'Lumaro {9}'
 LUMARO_CAPTURE=portal lumaro_at wayland
 pointer move 5 5
 sleep_until_still
-rx=40 ry=60 rw=300 rh=150
-grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/region-portal.png"
-wayland_press Command5
-wait_selector
-sleep_until_still
-pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
-gone_selector
-sleep_until_still
-save_capture "$E2E_TMP/region-portal.bmp"
-expect_picture "$E2E_TMP/region-portal.bmp" "$E2E_TMP/region-portal.png" "the dragged region through the portal"
+region_against_grim region-portal
 route_was portal
 pass "Wayland: without the screen copy, the portal gives the same region"
 kill "$APP_PID"

@@ -1,5 +1,6 @@
 #include "FindPicture.h"
 
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QWidget>
 
@@ -9,6 +10,8 @@
 #include <cstring>
 #include <set>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace lumaro::capture {
 
@@ -116,6 +119,20 @@ std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &
         return std::nullopt;
     const QRectF rect(QPointF(layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
     return WindowOnScreen{ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) };
+}
+
+std::vector<WindowOnScreen> findOwnWindows(const std::vector<FrozenScreen> &screens, const QList<QWidget *> &own)
+{
+    std::vector<WindowOnScreen> found;
+    if (!QGuiApplication::platformName().startsWith(u"wayland"))
+        return found;
+    for (QWidget *w : own)
+        for (const FrozenScreen &s : screens)
+            if (auto window = findOwnWindow(s.image, s.geometry, w)) {
+                found.push_back(*window);
+                break;
+            }
+    return found;
 }
 
 } // namespace lumaro::capture

@@ -6,6 +6,7 @@
 #include <QPoint>
 
 #include <optional>
+#include <vector>
 
 namespace lumaro::capture {
 
@@ -21,5 +22,9 @@ std::optional<QPoint> findPicture(const QImage &haystack, const QImage &needle);
 // logical rectangle together is `layout`: found by its own pixels, when it is
 // drawn at the picture's scale.
 std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &layout, QWidget *w);
+
+// This program's windows in the screens' own pictures, on Wayland; none
+// elsewhere, where the program knows where its windows are (XWayland too).
+std::vector<WindowOnScreen> findOwnWindows(const std::vector<FrozenScreen> &screens, const QList<QWidget *> &own);
 
 } // namespace lumaro::capture

@@ -251,18 +251,7 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
 std::vector<WindowOnScreen> ScreencopyGrab::windows(const QList<QWidget *> &own, const QList<WId> &skip)
 {
     Q_UNUSED(skip);
-    std::vector<WindowOnScreen> found;
-    // Under XWayland the program knows where its windows are; on Wayland it
-    // does not, and looks for each in the pictures.
-    if (!QGuiApplication::platformName().startsWith(u"wayland"))
-        return found;
-    for (QWidget *w : own)
-        for (const FrozenScreen &s : m_grabbed)
-            if (auto window = findOwnWindow(s.image, s.geometry, w)) {
-                found.push_back(*window);
-                break;
-            }
-    return found;
+    return findOwnWindows(m_grabbed, own);
 }
 
 } // namespace lumaro::capture
