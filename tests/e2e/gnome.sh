@@ -160,19 +160,24 @@ echo "the portal wrote its screenshot to $drive_reply"
 # The picture display, a part of the window and the background; no text
 # box, whose caret blinks.
 rx=580 ry=100 rw=450 rh=320
-convert "$reference" -crop "${rw}x$rh+$rx+$ry" +repage "$E2E_TMP/expected.png"
-drive press 截取屏幕
-wait_shown 截取屏幕
-sleep_until_still
-drag_region $rx $ry $rw $rh
-closed_within 15 截取屏幕 || fail "the drag did not take the region"
-drive press 保存图片
-wait_shown 打开文件
-out=$E2E_TMP/out/region.bmp
-mkdir -p "$E2E_TMP/out"
-drive save "$out"
-wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
-expect_picture "$out" "$E2E_TMP/expected.png" "the dragged region, against the portal's screenshot"
+# region_against_reference NAME WHAT: 截取屏幕, a drag over the region,
+# 保存图片 as NAME.bmp; its pixels must be the region's in $reference.
+region_against_reference() {
+  convert "$reference" -crop "${rw}x$rh+$rx+$ry" +repage "$E2E_TMP/expected-$1.png"
+  drive press 截取屏幕
+  wait_shown 截取屏幕
+  sleep_until_still
+  drag_region $rx $ry $rw $rh
+  closed_within 15 截取屏幕 || fail "$2: the drag did not take the region"
+  drive press 保存图片
+  wait_shown 打开文件
+  local out=$E2E_TMP/out/$1.bmp
+  mkdir -p "$E2E_TMP/out"
+  drive save "$out"
+  wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+  expect_picture "$out" "$E2E_TMP/expected-$1.png" "$2: the dragged region, against the portal's screenshot"
+}
+region_against_reference region Wayland
 route_was portal
 pass "GNOME, Wayland: a dragged region, saved as BMP, has the pixels of the portal's screenshot"
 
@@ -230,18 +235,7 @@ wait_shown 'Lumaro         '
 drive move 4 $((H - 4))
 sleep_until_still
 portal_shot "$reference"
-convert "$reference" -crop "${rw}x$rh+$rx+$ry" +repage "$E2E_TMP/expected-x.png"
-drive press 截取屏幕
-wait_shown 截取屏幕
-sleep_until_still
-drag_region $rx $ry $rw $rh
-closed_within 15 截取屏幕 || fail "XWayland: the drag did not take the region"
-drive press 保存图片
-wait_shown 打开文件
-out=$E2E_TMP/out/xwayland.bmp
-drive save "$out"
-wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
-expect_picture "$out" "$E2E_TMP/expected-x.png" "XWayland: the dragged region, against the portal's screenshot"
+region_against_reference xwayland XWayland
 route_was portal
 pass "GNOME, XWayland: the same route, the same pixels"
 sanitizer_clean
