@@ -3,11 +3,19 @@
  * already mapped, timed from the grab to the X server having done the put.
  * Nothing a selector does can be cheaper; bench/capture.sh compares with it.
  *
- *   grabfloor        prints floor_ms=<milliseconds>
+ *   grabfloor        prints floor_ms=<ms> client_ms=<ms>
+ *
+ * floor_ms is in the X server's own time, as bench/clicktime.c measures the
+ * selector: the stamps of two property changes, one sent just before the
+ * grab and one just after the put (whole milliseconds). client_ms is the
+ * same stretch on this program's clock, which also counts how long a busy
+ * machine takes to run this program again after each reply.
  */
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/ipc.h>
@@ -34,7 +42,7 @@ int main(void)
 
     XSetWindowAttributes a = { 0 };
     a.override_redirect = True;
-    a.event_mask = StructureNotifyMask | ExposureMask;
+    a.event_mask = StructureNotifyMask | ExposureMask | PropertyChangeMask;
     Window win = XCreateWindow(d, root, 0, 0, (unsigned)w, (unsigned)h, 0, CopyFromParent, InputOutput,
                                CopyFromParent, CWOverrideRedirect | CWEventMask, &a);
     XMapWindow(d, win);
@@ -55,12 +63,23 @@ int main(void)
     XSync(d, False);
     shmctl(info.shmid, IPC_RMID, NULL);
 
+    const Atom clock = XInternAtom(d, "LUMARO_GRABFLOOR", False);
+    XSync(d, True);
     const double t0 = now_ms();
+    XChangeProperty(d, win, clock, XA_INTEGER, 32, PropModeAppend, NULL, 0);
     XShmGetImage(d, root, image, 0, 0, AllPlanes);
     XShmPutImage(d, win, gc, image, 0, 0, 0, 0, (unsigned)w, (unsigned)h, False);
+    XChangeProperty(d, win, clock, XA_INTEGER, 32, PropModeAppend, NULL, 0);
     XSync(d, False);
     const double t1 = now_ms();
-    printf("floor_ms=%.2f\n", t1 - t0);
+    Time stamps[2];
+    for (int n = 0; n < 2;) {
+        XEvent e;
+        XNextEvent(d, &e);
+        if (e.type == PropertyNotify && e.xproperty.atom == clock)
+            stamps[n++] = e.xproperty.time;
+    }
+    printf("floor_ms=%d client_ms=%.2f\n", (int)(int32_t)(uint32_t)(stamps[1] - stamps[0]), t1 - t0);
 
     XShmDetach(d, &info);
     shmdt(info.shmaddr);

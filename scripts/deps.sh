@@ -41,6 +41,9 @@ if [[ "${1:-}" == --test ]]; then
     # A headless Wayland session with the desktop portal, for the capture tests there
     sway swaybg xwayland grim wtype xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
     pipewire libglib2.0-bin libwayland-dev libwayland-bin
+    kwin-wayland python3-dbus       # a headless KWin session and its screenshot interface
+    # A headless GNOME Shell session (logind mocked on a private system bus) and its portal
+    gnome-shell python3-dbusmock xdg-desktop-portal-gnome
     # Installing: the validators, the Debian package's dependencies and checks
     desktop-file-utils appstream dpkg-dev lintian
   )

@@ -9,17 +9,27 @@
 #   3. build-windows/ (mingw-w64, against Qt for Windows built once into
 #      ~/.cache/lumaro): the unit suites, a capture end to end and the
 #      installer, under Wine (scripts/windows.sh).
+# In CI (CI=true) the builds treat warnings as errors,
+# and a test that would be skipped for something missing fails instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --test
 jobs=$(nproc)
+strict=OFF
+if [[ ${CI:-} == true ]]; then strict=ON; fi
 
-bash scripts/build.sh
+bash scripts/build.sh -DLUMARO_WERROR=$strict
 (cd build && ctest --output-on-failure --timeout 900 -j"$jobs")
 
-CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMARO_SANITIZE=ON >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMARO_SANITIZE=ON \
+  -DLUMARO_WERROR=$strict >/dev/null
 cmake --build build-asan -j"$jobs"
 cd build-asan
+# The fuzz targets exist only where libFuzzer's runtime was found.
+if [[ $strict == ON ]] && ! ctest -N -L fuzz | grep -q '^Total Tests: [1-9]'; then
+  echo "FAIL: no fuzz targets were built (libFuzzer's runtime: bash scripts/deps.sh --test)" >&2
+  exit 1
+fi
 ctest --output-on-failure --timeout 900 -j"$jobs" -L 'unit|fuzz'
 ctest --output-on-failure --timeout 900 -R '^e2e_capture$'
 cd ..

@@ -53,17 +53,37 @@ struct FakeDialog : CommonDialog
 
 struct FakeLoader : PictureLoader
 {
-    QMap<QString, QImage> files; // path -> picture; any other path fails
-    QStringList loaded;
+    QMap<QString, QImage> files;   // path -> picture; any other path fails
+    QMap<QByteArray, QImage> data; // bytes -> picture; any other bytes fail
+    QStringList loaded;            // paths, and "data:" + the bytes
     QSize lastDisplaySize;
+    QStringList readableTypes{ QStringLiteral("image/png"), QStringLiteral("image/jpeg") };
+    QStringList lookLikePictures; // paths that pass a drag's look without loading
 
     LoadResult load(const QString &path, QSize displaySize) override
     {
         loaded << path;
+        return answer(files, path, displaySize);
+    }
+    LoadResult loadData(const QByteArray &bytes, QSize displaySize) override
+    {
+        loaded << QStringLiteral("data:") + QString::fromLatin1(bytes);
+        return answer(data, bytes, displaySize);
+    }
+    bool readsType(const QString &mimeType) override { return readableTypes.contains(mimeType); }
+    bool looksReadable(const QString &path) override
+    {
+        return files.contains(path) || lookLikePictures.contains(path);
+    }
+
+private:
+    template <typename Key>
+    LoadResult answer(const QMap<Key, QImage> &known, const Key &key, QSize displaySize)
+    {
         lastDisplaySize = displaySize;
         LoadResult r;
-        if (files.contains(path))
-            r.picture = { files.value(path), files.value(path).size(), {} };
+        if (known.contains(key))
+            r.picture = { known.value(key), known.value(key).size(), {} };
         else
             r.error = QStringLiteral("not a picture");
         return r;

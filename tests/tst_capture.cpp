@@ -2,13 +2,14 @@
 // screens (splitting a portal's picture, composing a selection), the
 // selection's geometry, the element walk, the magnifier's place, the selector
 // driven with synthetic frozen screens, and the portal backend against a
-// stand-in portal on a private bus.
+// stand-in portal and a stand-in KWin on a private bus.
 
 #include "Desktop.h"
 #include "Elements.h"
 #include "FindPicture.h"
 #include "Magnifier.h"
 #ifdef LUMARO_PORTAL
+#include "KWinGrab.h"
 #include "PortalGrab.h"
 #endif
 #include "Selection.h"
@@ -22,6 +23,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #endif
 #include <QFile>
 #include <QMouseEvent>
@@ -34,6 +36,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <cstring>
+#include <map>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace lumaro::capture;
@@ -140,6 +148,36 @@ struct Harness
 
 const Layout OneScreen{ { QRect(0, 0, 640, 480) }, { 1.0 } };
 
+// Lumaro's window as the selector finds it under Xvfb: the frame, the client
+// area at `client`, and the panels and controls where they stand in it (its
+// pixels, as the running program reports them).
+Elements lumaroWindow(QPoint client, std::vector<QRect> screens)
+{
+    struct Place
+    {
+        int x, y, w, h;
+        std::vector<Place> children = {};
+    };
+    const std::vector<Place> front{
+        { 120, 8, 105, 201, { { 128 - 120, 24 - 8, 81, 33 }, { 8, 56, 81, 33 }, { 8, 96, 81, 33 }, { 8, 136, 81, 33 } } },
+        { 8, 216, 217, 257, { { 8, 16, 177, 24 }, { 8, 48, 105, 33 }, { 8, 88, 81, 25 }, { 8, 120, 81, 25 },
+                              { 8, 200, 89, 41 }, { 112, 200, 89, 41 } } },
+        { 8, 16, 105, 193, { { 8, 24, 42, 14 }, { 32, 88, 33, 18 }, { 32, 120, 33, 18 }, { 16, 152, 49, 25 } } },
+        { 384, 144, 32, 16 }, // Label1
+        { 240, 8, 200, 192 }, // Imageshow
+    };
+    Elements e;
+    const int frame = e.add(QRect(client.x() - 1, client.y() - 25, 567, 521));
+    const int inside = e.add(QRect(client, QSize(565, 495)), frame);
+    for (const Place &p : front) {
+        const int panel = e.add(QRect(client + QPoint(p.x, p.y), QSize(p.w, p.h)), inside);
+        for (const Place &c : p.children)
+            e.add(QRect(client + QPoint(p.x + c.x, p.y + c.y), QSize(c.w, c.h)), panel);
+    }
+    e.setScreens(std::move(screens));
+    return e;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Layout)
@@ -163,6 +201,9 @@ private slots:
     void dragAndSnap();
     void adjustWithHandles_data();
     void adjustWithHandles();
+    void dragsOverLumarosWindow_data();
+    void dragsOverLumarosWindow();
+    void coveredEdgesDoNotSnap();
     void keysStayInsideTheBounds_data();
     void keysStayInsideTheBounds();
 
@@ -183,6 +224,7 @@ private slots:
     void ctrlReleaseAdjustsWithTheKeys();
     void spaceDuringTheDragKeepsTheSelection();
     void magnifierShowsThePixelUnderThePointer();
+    void aSnapIsShownAsItWillBeTaken();
     void hintFollowsTheMode();
     void lastRegionComesBackWithR();
 
@@ -191,6 +233,10 @@ private slots:
     void portal_data();
     void portal();
     void portalWaitCanBeCancelled();
+
+    // KWin's screenshot interface
+    void kwin_data();
+    void kwin();
     void cleanupTestCase();
 
 private:
@@ -420,6 +466,83 @@ void TestCapture::adjustWithHandles()
     s.adjustTo(QPoint(400, 400) + by);
     s.endAdjust();
     QCOMPARE(s.rect(), result);
+}
+
+void TestCapture::dragsOverLumarosWindow_data()
+{
+    QTest::addColumn<QPoint>("client"); // where the client area is on the desktop
+    QTest::addColumn<bool>("twoScreens");
+    QTest::addColumn<QPoint>("from");   // client pixels, both included
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("selected"); // client pixels
+    const QPoint at(351, 275);
+    auto between = [](QPoint a, QPoint b) { return QRect(a, b); };
+    // Each of these once jumped to the line of an edge far away along it.
+    QTest::newRow("bottom edge 3 px above the line of 保存图片's top, 90 px right of it")
+        << at << false << QPoint(300, 40) << QPoint(400, 100) << between({ 300, 40 }, { 400, 100 });
+    QTest::newRow("bottom edge near the line of the scaling button's bottom, far right of it")
+        << at << false << QPoint(250, 60) << QPoint(470, 185) << between({ 250, 60 }, { 470, 185 });
+    QTest::newRow("2 px above the line of 初始化's top, beyond its end")
+        << at << false << QPoint(260, 100) << QPoint(300, 141) << between({ 260, 100 }, { 300, 141 });
+    QTest::newRow("across the seam of two screens")
+        << QPoint(1000, 200) << true << QPoint(100, 40) << QPoint(480, 320) << between({ 100, 40 }, { 480, 320 });
+    QTest::newRow("9 px inside the picture display's corner")
+        << at << false << QPoint(250, 20) << QPoint(430, 190) << between({ 250, 20 }, { 430, 190 });
+    // Near an edge, beside it: the edge takes the selection.
+    QTest::newRow("5 px short of the picture display's right edge, beside it")
+        << at << false << QPoint(300, 40) << QPoint(434, 100) << between({ 300, 40 }, { 439, 100 });
+    QTest::newRow("5 px below the picture display's bottom, beside it")
+        << at << false << QPoint(300, 40) << QPoint(350, 204) << between({ 300, 40 }, { 350, 199 });
+    QTest::newRow("8 px past the picture display's corner: both edges in reach")
+        << at << false << QPoint(300, 40) << QPoint(447, 204) << between({ 300, 40 }, { 439, 199 });
+    QTest::newRow("9 px past the corner, beyond the end of either edge")
+        << at << false << QPoint(300, 40) << QPoint(448, 205) << between({ 300, 40 }, { 448, 205 });
+}
+
+void TestCapture::dragsOverLumarosWindow()
+{
+    QFETCH(QPoint, client);
+    QFETCH(bool, twoScreens);
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QRect, selected);
+    const std::vector<QRect> screens = twoScreens
+                                           ? std::vector<QRect>{ QRect(0, 0, 1280, 1024), QRect(1280, 0, 1280, 1024) }
+                                           : std::vector<QRect>{ QRect(0, 0, 1280, 1024) };
+    const SnapLines edges = lumaroWindow(client, screens).edges();
+    Selection s(screens.front().united(screens.back()));
+    s.beginDrag(QRect(client + from, QSize(1, 1)));
+    s.dragTo(QRect(client + (from + to) / 2, QSize(1, 1)), &edges, Selector::SnapReach);
+    s.dragTo(QRect(client + to, QSize(1, 1)), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), selected.translated(client));
+
+    // Moved with a handle, an edge snaps by the same rule.
+    Selection adjusted(s.bounds());
+    adjusted.set(QRect(client + from, QSize(1, 1)).united(QRect(client + from + QPoint(1, 1), QSize(1, 1))));
+    adjusted.beginAdjust(Handle::BottomRight, client + from + QPoint(1, 1));
+    adjusted.adjustTo(client + to, &edges, Selector::SnapReach);
+    QCOMPARE(adjusted.rect(), selected.translated(client));
+}
+
+void TestCapture::coveredEdgesDoNotSnap()
+{
+    // Another window in front of ours covers the picture display's right
+    // edge from y 100 down: that part of the edge is out of sight.
+    Elements e;
+    e.add(QRect(400, 100, 300, 300));
+    const int ours = e.add(QRect(0, 0, 640, 480));
+    e.add(QRect(240, 8, 200, 192), ours);
+    e.setScreens({ QRect(0, 0, 1280, 1024) });
+    const SnapLines edges = e.edges();
+    Selection s(QRect(0, 0, 1280, 1024));
+    s.beginDrag(QRect(300, 20, 1, 1));
+    s.dragTo(QRect(436, 60, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(439, 60))); // visible: snaps
+    s.dragTo(QRect(436, 150, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(436, 150))); // covered: exact
+    // The front window's own left edge is in sight, and takes it.
+    s.dragTo(QRect(396, 150, 1, 1), &edges, Selector::SnapReach);
+    QCOMPARE(s.rect(), QRect(QPoint(300, 20), QPoint(399, 150)));
 }
 
 void TestCapture::keysStayInsideTheBounds_data()
@@ -743,6 +866,44 @@ void TestCapture::magnifierShowsThePixelUnderThePointer()
     QVERIFY(!h.overlay()->layout().magnifier.isEmpty());
 }
 
+void TestCapture::aSnapIsShownAsItWillBeTaken()
+{
+    Elements e;
+    e.add(QRect(240, 8, 200, 192)); // the picture display, its right edge at x 440
+    Harness h(OneScreen, e);
+    press(h.overlay(), QPointF(300, 40));
+    moveTo(h.overlay(), QPointF(370, 70));
+    QVERIFY(h.overlay()->layout().guides.empty());
+    QCOMPARE(h.selector.cursorPosition(), QPoint(370, 70));
+
+    moveTo(h.overlay(), QPointF(434, 100));
+    const QRect shown = h.selector.selection().rect();
+    QCOMPARE(shown, QRect(QPoint(300, 40), QPoint(439, 100)));
+    // The guide runs along the element's edge; the read-outs give the pixel
+    // the selection ends at, not the one under the pointer.
+    const auto guides = h.overlay()->layout().guides;
+    QCOMPARE(guides.size(), std::size_t(1));
+    QCOMPARE(guides.front(), QLineF(440, 8, 440, 200));
+    QCOMPARE(h.selector.cursorPosition(), QPoint(439, 100));
+    QCOMPARE(h.selector.pixelUnderCursor()->second, QPoint(439, 100));
+    QVERIFY(h.overlay()->layout().label.isValid());
+
+    release(h.overlay(), QPointF(434, 100));
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(h.selector.selectedRect(), shown);
+    QVERIFY(h.overlay()->layout().guides.empty());
+
+    // With Alt the guide goes and the pointer's own pixel counts again.
+    Harness free(OneScreen, e);
+    press(free.overlay(), QPointF(300, 40));
+    moveTo(free.overlay(), QPointF(370, 70));
+    moveTo(free.overlay(), QPointF(434, 100), Qt::LeftButton, Qt::AltModifier);
+    QVERIFY(free.overlay()->layout().guides.empty());
+    QCOMPARE(free.selector.cursorPosition(), QPoint(434, 100));
+    release(free.overlay(), QPointF(434, 100), Qt::LeftButton, Qt::AltModifier);
+    QCOMPARE(free.selector.selectedRect(), QRect(QPoint(300, 40), QPoint(434, 100)));
+}
+
 void TestCapture::hintFollowsTheMode()
 {
     Harness h(OneScreen);
@@ -806,6 +967,7 @@ public:
     QDBusConnection bus{ QString() };
     uint response = 0;
     QString file;
+    QImage picture; // written to `file` when asked, as a portal does; none: the file is left as it is
     bool silent = false;
     QVariantMap options;
 
@@ -816,6 +978,8 @@ public slots:
         QString sender = message.service().mid(1);
         sender.replace(u'.', u'_');
         const QString path = u"/org/freedesktop/portal/desktop/request/%1/%2"_s.arg(sender, options.value(u"handle_token"_s).toString());
+        if (!picture.isNull())
+            picture.save(file);
         if (!silent)
             QTimer::singleShot(20, this, [this, path] {
                 QDBusMessage signal = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Request"_s, u"Response"_s);
@@ -857,18 +1021,23 @@ void TestCapture::portal_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("error"); // empty: the picture comes through
-    QTest::newRow("answered, file in a temporary place") << u"temporary"_s << QString();
-    QTest::newRow("answered, file among the user's pictures") << u"kept"_s << QString();
-    QTest::newRow("the user refused") << u"refused"_s << u"截图请求被拒绝"_s;
-    QTest::newRow("no portal on the bus") << u"missing"_s << u"xdg-desktop-portal"_s;
-    QTest::newRow("the portal never answers") << u"silent"_s << u"没有回应"_s;
-    QTest::newRow("an old file") << u"stale"_s << u"旧的截图"_s;
+    QTest::addColumn<bool>("removed");  // the portal's file is gone afterwards
+    QTest::newRow("a new file in a temporary place") << u"temporary"_s << QString() << true;
+    QTest::newRow("a new file among the user's pictures") << u"home"_s << QString() << true;
+    QTest::newRow("the user's own picture, written over") << u"rewritten"_s << QString() << false;
+    QTest::newRow("the portal's fixed file in a temporary place, written over")
+        << u"temporary-rewritten"_s << QString() << true;
+    QTest::newRow("the user refused") << u"refused"_s << u"截图请求被拒绝"_s << false;
+    QTest::newRow("no portal on the bus") << u"missing"_s << u"xdg-desktop-portal"_s << false;
+    QTest::newRow("the portal never answers") << u"silent"_s << u"没有回应"_s << false;
+    QTest::newRow("an old file") << u"stale"_s << u"旧的截图"_s << false;
 }
 
 void TestCapture::portal()
 {
     QFETCH(QString, situation);
     QFETCH(QString, error);
+    QFETCH(bool, removed);
     if (!startBus())
         QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
     QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"client-"_s + situation);
@@ -885,25 +1054,36 @@ void TestCapture::portal()
         service.unregisterObject(u"/org/freedesktop/portal/desktop"_s);
     });
 
-    // The whole desktop, two screens side by side, as the portal writes it.
+    // The whole desktop, two screens side by side, as the portal writes it
+    // when asked: into a temporary folder, or among the user's pictures.
     QTemporaryDir temporary;
-    // The build folder may itself be under /tmp, so the user's own place is the home folder.
-    QTemporaryDir kept(QDir::homePath() + u"/.lumaro-portal-XXXXXX"_s);
-    if (situation == u"kept" && (!kept.isValid() || isTemporaryPlace(kept.path() + u"/x"_s)))
-        QSKIP("the home folder is missing or is a temporary place");
+    QTemporaryDir home(QDir::homePath() + u"/.lumaro-portal-XXXXXX"_s);
+    QVERIFY(temporary.isValid() && home.isValid());
+    if (!situation.startsWith(u"temporary") && isTemporaryPlace(home.path() + u"/x"_s))
+        QSKIP("the home folder is a temporary place here");
     const QImage whole = tagged(3, 300, 100);
-    portal.file = (situation == u"kept" ? kept.path() : temporary.path()) + u"/screenshot.png"_s;
-    QVERIFY(whole.save(portal.file));
+    portal.file = (situation.startsWith(u"temporary") ? temporary.path() : home.path()) + u"/Screenshot.png"_s;
+    portal.picture = whole;
     portal.response = situation == u"refused" ? 1 : 0;
     portal.silent = situation == u"silent";
-    if (situation == u"stale") {
+    if (situation == u"stale" || situation.endsWith(u"rewritten")) {
+        // The user's picture, there well before the request.
+        QVERIFY(tagged(1, 300, 100).save(portal.file));
+        if (!QFileInfo(portal.file).birthTime().isValid())
+            QSKIP("this file system keeps no birth time");
         QFile old(portal.file);
         QVERIFY(old.open(QIODevice::ReadWrite));
         QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        old.close();
+        QTest::qWait(1100); // born more than the second's slack ago
+        if (situation == u"stale")
+            portal.picture = QImage(); // handed back as it is
     }
 
     PortalGrab grab(client, 1500, 100000); // no waiting dialog in these
     const GrabResult r = grab.grabLayout({ QRect(0, 0, 100, 100), QRect(100, 0, 200, 100) });
+    if (error.isEmpty() || situation == u"stale")
+        QCOMPARE(!QFile::exists(portal.file), removed);
     if (!error.isEmpty()) {
         QVERIFY2(r.error.contains(error), qPrintable(r.error));
         QVERIFY(r.screens.empty());
@@ -914,8 +1094,6 @@ void TestCapture::portal()
     QCOMPARE(int(r.screens.size()), 2);
     QCOMPARE(r.screens[0].image, whole.copy(0, 0, 100, 100));
     QCOMPARE(r.screens[1].image, whole.copy(100, 0, 200, 100));
-    // Removed once read from a temporary place; the user's own pictures stay.
-    QCOMPARE(QFile::exists(portal.file), situation == u"kept");
 }
 
 void TestCapture::portalWaitCanBeCancelled()
@@ -940,6 +1118,169 @@ void TestCapture::portalWaitCanBeCancelled()
     QVERIFY(r.cancelled);
     QVERIFY(r.error.isEmpty());
     service.unregisterService(u"org.freedesktop.portal.Desktop"_s);
+}
+
+// ---------------------------------------------------------------- KWin
+
+// A stand-in for KWin's org.kde.KWin.ScreenShot2: writes each screen's raw
+// pixels into the pipe it is handed, in the format and order it is told.
+class FakeKWin : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.KWin.ScreenShot2")
+public:
+    QDBusConnection bus{ QString() };
+    QImage::Format format = QImage::Format_ARGB32_Premultiplied;
+    QString behaviour; // "after" the reply, "before" it, "refuse", "dead", "half"
+    std::map<QString, std::pair<QRect, QImage>> screens; // by output name: place and pixels
+    QStringList calls;
+    QVariantMap options;
+
+    ~FakeKWin() override
+    {
+        for (std::thread &t : m_writers)
+            t.join();
+    }
+
+public slots:
+    void CaptureScreen(const QString &name, const QVariantMap &options, const QDBusUnixFileDescriptor &pipe,
+                       const QDBusMessage &message)
+    {
+        calls << u"screen "_s + name;
+        this->options = options;
+        message.setDelayedReply(true);
+        if (!screens.count(name)) {
+            bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.InvalidScreen"_s, u"Invalid screen requested"_s));
+            return;
+        }
+        answer(screens[name].second, pipe, message);
+    }
+    void CaptureArea(int x, int y, uint width, uint height, const QVariantMap &options,
+                     const QDBusUnixFileDescriptor &pipe, const QDBusMessage &message)
+    {
+        calls << u"area %1,%2 %3x%4"_s.arg(x).arg(y).arg(width).arg(height);
+        this->options = options;
+        message.setDelayedReply(true);
+        for (const auto &[name, screen] : screens)
+            if (screen.first == QRect(x, y, int(width), int(height)))
+                return answer(screen.second, pipe, message);
+        bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.InvalidArea"_s, u"Invalid area"_s));
+    }
+
+private:
+    void answer(const QImage &picture, const QDBusUnixFileDescriptor &pipe, const QDBusMessage &message)
+    {
+        if (behaviour == u"refuse") {
+            bus.send(message.createErrorReply(u"org.kde.KWin.ScreenShot2.Error.NoAuthorized"_s,
+                                              u"The process is not authorized to take a screenshot"_s));
+            return;
+        }
+        // Rows with padding after them, as a GPU's buffer may have.
+        const QImage image = picture.convertToFormat(format);
+        const qsizetype stride = image.bytesPerLine() + 16;
+        QByteArray bytes(stride * image.height(), '\x7f');
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(bytes.data() + y * stride, image.constScanLine(y), size_t(image.bytesPerLine()));
+        if (behaviour == u"half")
+            bytes.truncate(bytes.size() / 2);
+        else if (behaviour == u"dead")
+            bytes.clear();
+        const QDBusMessage reply = message.createReply(QVariantMap{
+            { u"type"_s, u"raw"_s }, { u"width"_s, uint(image.width()) }, { u"height"_s, uint(image.height()) },
+            { u"stride"_s, uint(stride) }, { u"format"_s, uint(image.format()) }, { u"scale"_s, 1.0 } });
+        const bool before = behaviour == u"before";
+        if (!before)
+            bus.send(reply);
+        // The pixels from a thread of their own, as KWin writes them: more
+        // than a pipe holds, so they go only as fast as they are read.
+        m_writers.emplace_back([fd = ::dup(pipe.fileDescriptor()), bytes, before, reply, bus = bus] {
+            for (qsizetype done = 0; done < bytes.size();) {
+                const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+                if (n <= 0)
+                    break;
+                done += n;
+            }
+            ::close(fd);
+            if (before)
+                bus.send(reply);
+        });
+    }
+    std::vector<std::thread> m_writers;
+};
+
+void TestCapture::kwin_data()
+{
+    QTest::addColumn<QString>("behaviour");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("firstName"); // the first screen's name as the program knows it
+    QTest::addColumn<QString>("error");     // empty: the pictures come through
+    const QString first = u"Virtual-0"_s;
+    for (QImage::Format f : { QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32, QImage::Format_ARGB32,
+                              QImage::Format_RGBA8888_Premultiplied, QImage::Format_RGBX8888,
+                              QImage::Format_A2RGB30_Premultiplied })
+        QTest::addRow("pixels after the reply, format %d", int(f)) << u"after"_s << int(f) << first << QString();
+    QTest::newRow("pixels before the reply (older KWin)")
+        << u"before"_s << int(QImage::Format_ARGB32_Premultiplied) << first << QString();
+    QTest::newRow("a screen name KWin does not know (XWayland): by its place")
+        << u"after"_s << int(QImage::Format_RGB32) << u"XWAYLAND0"_s << QString();
+    QTest::newRow("KWin refuses") << u"refuse"_s << int(QImage::Format_RGB32) << first << u"拒绝"_s;
+    QTest::newRow("no KWin on the bus") << u"missing"_s << int(QImage::Format_RGB32) << first << u"没有截图接口"_s;
+    QTest::newRow("the pipe closes at once") << u"dead"_s << int(QImage::Format_RGB32) << first << u"不完整"_s;
+    QTest::newRow("the pipe closes halfway") << u"half"_s << int(QImage::Format_RGB32) << first << u"不完整"_s;
+}
+
+void TestCapture::kwin()
+{
+    QFETCH(QString, behaviour);
+    QFETCH(int, format);
+    QFETCH(QString, firstName);
+    QFETCH(QString, error);
+    if (!startBus())
+        QSKIP("dbus-daemon is not installed (bash scripts/deps.sh --test)");
+    std::signal(SIGPIPE, SIG_IGN); // the stand-in's writer, once the reader has given up
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, u"kwin-client-"_s + tag);
+    QDBusConnection service = QDBusConnection::connectToBus(m_busAddress, u"kwin-"_s + tag);
+    QVERIFY(client.isConnected() && service.isConnected());
+    auto kwin = std::make_unique<FakeKWin>();
+    kwin->bus = service;
+    kwin->behaviour = behaviour;
+    kwin->format = QImage::Format(format);
+    // Two screens side by side, the second at twice the density: 400×200
+    // pixels, more than a pipe holds at once.
+    const QRect left(0, 0, 100, 100), right(100, 0, 200, 100);
+    kwin->screens[u"Virtual-0"_s] = { left, tagged(0, 100, 100) };
+    kwin->screens[u"Virtual-1"_s] = { right, tagged(1, 400, 200) };
+    if (behaviour != u"missing") {
+        QVERIFY(service.registerObject(u"/org/kde/KWin/ScreenShot2"_s, kwin.get(), QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(u"org.kde.KWin.ScreenShot2"_s));
+    }
+    const auto cleanup = qScopeGuard([&] {
+        service.unregisterService(u"org.kde.KWin.ScreenShot2"_s);
+        service.unregisterObject(u"/org/kde/KWin/ScreenShot2"_s);
+    });
+
+    KWinGrab grab(client, 5000);
+    QCOMPARE(grab.usable(), behaviour != u"missing");
+    const GrabResult r = grab.grabPlaces({ { firstName, left }, { u"Virtual-1"_s, right } });
+    if (!error.isEmpty()) {
+        QVERIFY2(r.error.contains(error), qPrintable(r.error));
+        QVERIFY(r.screens.empty());
+        return;
+    }
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QCOMPARE(kwin->options.value(u"native-resolution"_s).toBool(), true);
+    QCOMPARE(kwin->options.value(u"include-cursor"_s, true).toBool(), false);
+    const QStringList calls = firstName == u"Virtual-0"
+        ? QStringList{ u"screen Virtual-0"_s, u"screen Virtual-1"_s }
+        : QStringList{ u"screen XWAYLAND0"_s, u"area 0,0 100x100"_s, u"screen Virtual-1"_s };
+    QCOMPARE(kwin->calls, calls);
+    QCOMPARE(int(r.screens.size()), 2);
+    QCOMPARE(r.screens[0].geometry, left);
+    QCOMPARE(r.screens[0].image, tagged(0, 100, 100));
+    QCOMPARE(r.screens[1].geometry, right);
+    QCOMPARE(r.screens[1].image, tagged(1, 400, 200));
+    QCOMPARE(r.screens[1].scale(), 2.0);
 }
 
 void TestCapture::cleanupTestCase()

@@ -11,7 +11,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,10 +46,17 @@ private slots:
     void everyFormatOpens();
     void badFilesGiveAReasonNotACrash_data();
     void badFilesGiveAReasonNotACrash();
+    void tooLargeIsTheReadersVerdictNotItsWarning_data();
+    void tooLargeIsTheReadersVerdictNotItsWarning();
     void filesThatAreNotPicturesAreRefusedUnread();
+    void dragGuessGoesByNameThenContent_data();
+    void dragGuessGoesByNameThenContent();
+    void pictureDataLoadsLikeAFile();
     void bigPicturesDecodeReducedAndSharpenLater();
     void sharperDecodeShowsTheFileAsItWasOpened();
     void hugeJpegOpensReduced();
+    void turnedPhotoIsReducedAsShown();
+    void gifLargerThanItsReportedSizeIsReducedToo();
     void reducedDecodeSize_data();
     void reducedDecodeSize();
     void filterTextBecomesFileTypes();
@@ -175,6 +185,42 @@ QByteArray flatGreyJpeg(int w, int h)
     }
     j.append(scan).append("\xFF\xD9", 2);
     return j;
+}
+
+// A JPEG's headers, up to and including the start of its scan, with another
+// size in its frame header: what the reader sees before any pixel data.
+QByteArray jpegHeadersDeclaring(const QByteArray &jpeg, int w, int h)
+{
+    QByteArray j = jpeg;
+    const int sof = int(j.indexOf("\xFF\xC0"));
+    j[sof + 5] = char(h >> 8);
+    j[sof + 6] = char(h & 0xff);
+    j[sof + 7] = char(w >> 8);
+    j[sof + 8] = char(w & 0xff);
+    const int sos = int(j.indexOf("\xFF\xDA"));
+    return j.left(sos + 2 + (uchar(j[sos + 2]) << 8 | uchar(j[sos + 3])));
+}
+
+// The same JPEG with an Exif orientation (6: shown turned a quarter clockwise).
+QByteArray withExifOrientation(const QByteArray &jpeg, int orientation)
+{
+    QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);  // big-endian, first directory at 8
+    tiff.append("\0\x01", 2);                    // one entry:
+    tiff.append("\x01\x12\0\x03\0\0\0\x01", 8); // Orientation, SHORT, one value
+    tiff.append(char(0)).append(char(orientation)).append(2, '\0');
+    tiff.append(4, '\0'); // no further directory
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xff)).append(body);
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return buffer.data();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -336,28 +382,107 @@ void TestPlatform::everyFormatOpens()
     QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
     QCOMPARE(r.picture.image.size(), size);
     QCOMPARE(r.picture.naturalSize, size);
+    // A drag of the same file is welcome.
+    QVERIFY(loader.looksReadable(file));
+}
+
+void TestPlatform::dragGuessGoesByNameThenContent_data()
+{
+    // What a drag of a file shows before it is dropped: a name of a type Qt
+    // reads is believed; any other name is judged by the first bytes.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("content"); // a file of tests/data, "text", or "folder"
+    QTest::addColumn<bool>("welcome");
+    QTest::newRow("picture.png") << u"picture.png"_s << u"sample.png"_s << true;
+    QTest::newRow("PHOTO.JPG") << u"PHOTO.JPG"_s << u"sample.jpg"_s << true;
+    QTest::newRow("a cursor (no readable type by name)") << u"pointer.cur"_s << u"sample.cur"_s << true;
+    QTest::newRow("no extension, PNG inside") << u"picture"_s << u"sample.png"_s << true;
+    QTest::newRow(".txt, GIF inside") << u"picture.txt"_s << u"sample.gif"_s << true;
+    QTest::newRow("text named .txt") << u"notes.txt"_s << u"text"_s << false;
+    QTest::newRow("text without extension") << u"README"_s << u"text"_s << false;
+    QTest::newRow("text named .png (the drop will say so)") << u"fake.png"_s << u"text"_s << true;
+    QTest::newRow("a folder named .png") << u"folder.png"_s << u"folder"_s << false;
+    QTest::newRow("missing") << u"gone.png"_s << QString() << false;
+}
+
+void TestPlatform::dragGuessGoesByNameThenContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, content);
+    QFETCH(bool, welcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (content == u"folder"_s) {
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    } else if (content == u"text"_s) {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Notes for later.\nNothing to see here.\n");
+    } else if (!content.isEmpty()) {
+        QVERIFY(QFile::copy(QStringLiteral(LUMARO_TEST_DATA "/") + content, path));
+    }
+    QtPictureLoader loader;
+    QCOMPARE(loader.looksReadable(path), welcome);
+}
+
+void TestPlatform::pictureDataLoadsLikeAFile()
+{
+    QtPictureLoader loader;
+    QVERIFY(loader.readsType(u"image/png"_s));
+    QVERIFY(loader.readsType(u"image/x-bmp"_s)); // an alias of image/bmp
+    QVERIFY(!loader.readsType(u"text/plain"_s));
+    QVERIFY(!loader.readsType(u"text/uri-list"_s));
+
+    // A big picture's data decodes reduced and keeps its bytes for a sharper
+    // decode, as a file's does.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(pattern(1600, 1200).save(&buffer, "JPG"));
+    const LoadResult big = loader.loadData(bytes, QSize(200, 192));
+    QVERIFY2(!big.picture.isNull(), qPrintable(big.error));
+    QCOMPARE(big.picture.naturalSize, QSize(1600, 1200));
+    QCOMPARE(big.picture.image.size(), QSize(400, 300));
+    QVERIFY(big.picture.decode);
+    QCOMPARE(big.picture.decode(QSize(800, 600)).size(), QSize(800, 600));
+
+    const LoadResult text = loader.loadData("<html>not a picture</html>", QSize(200, 192));
+    QVERIFY(text.picture.isNull());
+    QCOMPARE(text.error, u"这不是程序能识别的图片格式。"_s);
+    QCOMPARE(loader.loadData({}, QSize(200, 192)).error, u"这个文件是空的。"_s);
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("reason"); // empty: any reason, or a partial picture
-    const QByteArray jpeg = readAll(u":/window/default.jpg"_s);
-    QTest::newRow("zero bytes") << u"bad.jpg"_s << QByteArray() << u"这个文件是空的。"_s;
-    QTest::newRow("text") << u"bad.jpg"_s << QByteArray("hello, not a picture\n") << u"这不是程序能识别的图片格式。"_s;
-    QTest::newRow("truncated jpeg") << u"bad.jpg"_s << jpeg.left(jpeg.size() / 3) << QString();
-    QTest::newRow("jpeg header only") << u"bad.jpg"_s << jpeg.left(200) << QString();
-    // Qt decodes 8-bit PNGs row by row at the reduced size, but refuses 16-bit
-    // and interlaced ones beyond its allocation limit: too large, not damaged.
+    QTest::addColumn<QString>("reason"); // empty: it opens, as much of it as there is
+    QTest::addColumn<QSize>("size");     // of the picture that opens
+    const QByteArray jpeg = encoded(pattern(64, 48), "JPEG");
+    const int scan = int(jpeg.indexOf("\xFF\xDA"));
+    QVERIFY(scan > 0);
+    QTest::newRow("zero bytes") << u"bad.jpg"_s << QByteArray() << u"这个文件是空的。"_s << QSize();
+    QTest::newRow("text") << u"bad.jpg"_s << QByteArray("hello, not a picture\n")
+                          << u"这不是程序能识别的图片格式。"_s << QSize();
+    // The default picture's first third ends inside its long comment, before any frame header.
+    const QByteArray withComment = readAll(u":/window/default.jpg"_s);
+    QTest::newRow("jpeg cut before its frame") << u"bad.jpg"_s << withComment.left(withComment.size() / 3)
+                                               << u"图片数据不完整或已损坏。"_s << QSize();
+    QTest::newRow("jpeg cut at its scan") << u"bad.jpg"_s << jpeg.left(scan) << u"图片数据不完整或已损坏。"_s
+                                          << QSize();
+    // Cut half way through its pixel data: the part that is there opens.
+    QTest::newRow("jpeg cut in its pixels") << u"bad.jpg"_s << jpeg.left(scan + (jpeg.size() - scan) / 2)
+                                            << QString() << QSize(64, 48);
+    // Qt decodes 8-bit PNGs row by row at the reduced size, but 16-bit and
+    // interlaced ones whole, beyond its allocation limit: too large, not damaged.
     QTest::newRow("png 20000 x 20000, 16-bit") << u"bad.png"_s << pngDeclaring(20000, 20000, 16)
-                                               << u"图片太大（20000×20000 像素），无法读取。"_s;
+                                               << u"图片太大（20000×20000 像素），无法读取。"_s << QSize();
     QTest::newRow("png 100000 x 100000, interlaced") << u"bad.png"_s << pngDeclaring(100000, 100000, 8, 1)
-                                                     << u"图片太大（100000×100000 像素），无法读取。"_s;
+                                                     << u"图片太大（100000×100000 像素），无法读取。"_s << QSize();
     QTest::newRow("png 20000 x 20000 without its data") << u"bad.png"_s << pngDeclaring(20000, 20000)
-                                                        << u"图片数据不完整或已损坏。"_s;
+                                                        << u"图片数据不完整或已损坏。"_s << QSize();
     QTest::newRow("png 3000 x 2000 without its data") << u"bad.png"_s << pngDeclaring(3000, 2000)
-                                                      << u"图片数据不完整或已损坏。"_s;
+                                                      << u"图片数据不完整或已损坏。"_s << QSize();
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash()
@@ -365,15 +490,78 @@ void TestPlatform::badFilesGiveAReasonNotACrash()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
+    QFETCH(QSize, size);
     const QString path = m_dir.filePath(name);
     QVERIFY(writeFile(path, bytes));
     QtPictureLoader loader;
     const LoadResult r = loader.load(path, QSize(200, 192));
-    if (!reason.isEmpty()) {
+    if (reason.isEmpty()) {
+        QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
+        QCOMPARE(r.picture.image.size(), size);
+        // The top rows are the picture's own, not filler.
+        const QRgb corner = r.picture.image.pixel(0, 0);
+        QVERIFY2(qRed(corner) < 40 && qGreen(corner) < 40, qPrintable(QColor(corner).name()));
+    } else {
         QVERIFY(r.picture.isNull());
         QCOMPARE(r.error, reason);
-    } else if (r.picture.isNull()) {
-        QVERIFY(!r.error.isEmpty());
+    }
+}
+
+void TestPlatform::tooLargeIsTheReadersVerdictNotItsWarning_data()
+{
+    // Headers without their pixel data: too large for the reader, or else
+    // damaged (PNG) or grey where the data is missing (JPEG). The limit counts
+    // at least 32 bits a pixel, at the size that would actually be decoded:
+    // JPEG at no less than an eighth, 8-bit PNG at the display's size.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("display"); // invalid: whole
+    QTest::addColumn<QString>("reason"); // empty: opens
+    const QByteArray rgb = encoded(pattern(16, 16), "JPEG");
+    const QByteArray grey = encoded(pattern(16, 16).convertToFormat(QImage::Format_Grayscale8), "JPEG");
+    const QSize small(200, 192);
+    const QString damaged = u"图片数据不完整或已损坏。"_s;
+    auto tooLarge = [](int w, int h) { return u"图片太大（%1×%2 像素），无法读取。"_s.arg(w).arg(h); };
+    // With the limit at 8 MB: 1448 x 1448 x 4 bytes fit, 1449 x 1449 x 4 do not.
+    QTest::newRow("png rgb 1448, whole") << pngDeclaring(1448, 1448) << QSize() << damaged;
+    QTest::newRow("png rgb 1449, whole") << pngDeclaring(1449, 1449) << QSize() << tooLarge(1449, 1449);
+    QTest::newRow("png rgb 1449, reduced") << pngDeclaring(1449, 1449) << small << damaged;
+    QTest::newRow("png rgb 1449 interlaced, reduced") << pngDeclaring(1449, 1449, 8, 1) << small
+                                                      << tooLarge(1449, 1449);
+    QTest::newRow("png 16-bit 1025 x 1024, whole") << pngDeclaring(1025, 1024, 16) << QSize() << tooLarge(1025, 1024);
+    QTest::newRow("png 16-bit 1024 x 1024, whole") << pngDeclaring(1024, 1024, 16) << QSize() << damaged;
+    QTest::newRow("jpeg rgb 1449, whole") << jpegHeadersDeclaring(rgb, 1449, 1449) << QSize() << tooLarge(1449, 1449);
+    QTest::newRow("jpeg grey 1449, whole") << jpegHeadersDeclaring(grey, 1449, 1449) << QSize()
+                                           << tooLarge(1449, 1449);
+    // Reduced: an eighth of 11584 is 1448, of 11592 1449, whatever the display.
+    QTest::newRow("jpeg 11584, reduced") << jpegHeadersDeclaring(grey, 11584, 11584) << small << QString();
+    QTest::newRow("jpeg 11592, reduced") << jpegHeadersDeclaring(grey, 11592, 11592) << small
+                                         << tooLarge(11592, 11592);
+    QTest::newRow("jpeg 2898, at half") << jpegHeadersDeclaring(rgb, 2898, 2898) << QSize(1449, 1449)
+                                        << tooLarge(2898, 2898);
+    QTest::newRow("jpeg 2898, at a quarter") << jpegHeadersDeclaring(rgb, 2898, 2898) << QSize(725, 725)
+                                            << QString();
+}
+
+void TestPlatform::tooLargeIsTheReadersVerdictNotItsWarning()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, display);
+    QFETCH(QString, reason);
+    const auto restore = qScopeGuard([limit = QImageReader::allocationLimit()] {
+        QImageReader::setAllocationLimit(limit);
+        QLoggingCategory::setFilterRules(QString());
+    });
+    QImageReader::setAllocationLimit(8);
+    // Whether Qt's image warnings are printed, or switched off as a user's
+    // QT_LOGGING_RULES may do, changes nothing.
+    for (const QString &rules : { QString(), u"qt.gui.imageio=false"_s, u"qt.gui.imageio*=false"_s }) {
+        QLoggingCategory::setFilterRules(rules);
+        const DecodeResult r = decodeReduced(bytes, display);
+        QLoggingCategory::setFilterRules(QString());
+        if (reason.isEmpty())
+            QVERIFY2(!r.image.isNull(), qPrintable(rules + u": "_s + r.error));
+        else
+            QVERIFY2(r.image.isNull() && r.error == reason, qPrintable(rules + u": "_s + r.error));
     }
 }
 
@@ -475,6 +663,42 @@ void TestPlatform::hugeJpegOpensReduced()
     QCOMPARE(qGray(r.picture.image.pixel(100, 100)), 128);
     QCOMPARE(r.picture.decode(QSize(1998, 1918)).size(), QSize(2500, 2500));
     QVERIFY(r.picture.decode(QSize(20000, 20000)).isNull()); // whole: refused, not a crash
+}
+
+void TestPlatform::turnedPhotoIsReducedAsShown()
+{
+    // Stored 396 x 400 and turned a quarter by its Exif orientation: shown
+    // 400 x 396, which halves once and still covers 200 x 192 (stored, 198
+    // would not cover 200).
+    QImage stored = pattern(396, 400);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            stored.setPixel(x, y, qRgb(255, 255, 255)); // top-left as stored
+    const QString path = m_dir.filePath(u"turned.jpg"_s);
+    QVERIFY(writeFile(path, withExifOrientation(encoded(stored, "JPEG"), 6)));
+    QtPictureLoader loader;
+    const LoadResult r = loader.load(path, QSize(200, 192));
+    QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
+    QCOMPARE(r.picture.naturalSize, QSize(400, 396));
+    QCOMPARE(r.picture.image.size(), QSize(200, 198));
+    // Turned clockwise, the stored top-left corner is at the top right.
+    QCOMPARE(qGray(r.picture.image.pixel(195, 4)) > 200, true);
+    QCOMPARE(qGray(r.picture.image.pixel(4, 4)) > 200, false);
+    QCOMPARE(r.picture.decode(QSize(400, 396)).size(), QSize(400, 396));
+}
+
+void TestPlatform::gifLargerThanItsReportedSizeIsReducedToo()
+{
+    // Its screen ten times wider than its only frame: Qt's reader reports
+    // the frame's width, but decodes the whole screen.
+    QByteArray gif = readAll(QStringLiteral(LUMARO_TEST_DATA) + u"/sample.gif"_s);
+    QVERIFY(gif.startsWith("GIF"));
+    const char screen[4] = { char(2400 & 0xff), char(2400 >> 8), char(1800 & 0xff), char(1800 >> 8) };
+    gif.replace(6, 4, screen, 4);
+    const DecodeResult r = decodeReduced(gif, QSize(200, 192));
+    QVERIFY2(!r.image.isNull(), qPrintable(r.error));
+    QCOMPARE(r.naturalSize, QSize(2400, 1800));
+    QCOMPARE(r.image.size(), QSize(300, 225));
 }
 
 void TestPlatform::reducedDecodeSize_data()

@@ -3,8 +3,6 @@
 
 #include "fakes.h"
 
-#include "window/ControlTable.h"
-
 #include "window/AutoSizeLabel.h"
 #include "window/CaptureDisplay.h"
 #include "window/PictureDisplay.h"
@@ -67,44 +65,96 @@ private slots:
     void everyControlCanBeReadFromOutside();
 };
 
+namespace {
+
+// Where each control belongs, in twips from its parent's top-left corner, as
+// the window was designed; written out here, apart from the table the window
+// is built from, so that a control moved there is a control out of place.
+struct DesignedPlace
+{
+    const char *name;
+    const char *parent;
+    int left, top, width, height; // width and height 0: sized to its caption
+};
+
+constexpr DesignedPlace Designed[] = {
+    { "FramePicture", "Form1", 1800, 120, 1575, 3015 },
+    { "Command7", "FramePicture", 120, 2040, 1215, 495 },
+    { "Command6", "FramePicture", 120, 1440, 1215, 495 },
+    { "Command5", "FramePicture", 120, 840, 1215, 495 },
+    { "Command4", "FramePicture", 120, 240, 1215, 495 },
+    { "FrameWord", "Form1", 120, 3240, 3255, 3855 },
+    { "Command2", "FrameWord", 120, 1320, 1215, 375 },
+    { "Command12", "FrameWord", 120, 3000, 1335, 615 },
+    { "Command11", "FrameWord", 120, 1800, 1215, 375 },
+    { "Command10", "FrameWord", 1800, 1800, 1215, 375 },
+    { "Text3", "FrameWord", 1560, 2520, 1335, 375 },
+    { "Command9", "FrameWord", 1680, 3000, 1335, 615 },
+    { "Command8", "FrameWord", 1800, 1320, 1215, 375 },
+    { "Check1", "FrameWord", 1920, 840, 1095, 255 },
+    { "LabelText", "FrameWord", 120, 240, 2655, 360 },
+    { "Command1", "FrameWord", 120, 720, 1575, 495 },
+    { "Label6", "FrameWord", 240, 2520, 0, 0 },
+    // A rule from (120, 2280) to (2880, 2280), one pixel thick.
+    { "Line1", "FrameWord", 120, 2280, 2880 - 120, 15 },
+    { "FrameImage", "Form1", 120, 240, 1575, 2895 },
+    { "Command3", "FrameImage", 240, 2280, 735, 375 },
+    { "Text2", "FrameImage", 480, 1800, 495, 270 },
+    { "Text1", "FrameImage", 480, 1320, 495, 270 },
+    { "Label5", "FrameImage", 1080, 1800, 0, 0 },
+    { "Label4", "FrameImage", 120, 1800, 0, 0 },
+    { "Label3", "FrameImage", 1080, 1320, 0, 0 },
+    { "Label2", "FrameImage", 120, 1320, 0, 0 },
+    { "LabelHeight", "FrameImage", 120, 840, 0, 0 },
+    { "LabelWidth", "FrameImage", 120, 360, 0, 0 },
+    { "Picture1", "Form1", 3960, 0, 255, 255 },
+    { "Label1", "Form1", 5760, 2160, 0, 0 },
+    { "Labelshow", "Form1", 5760, 2520, 0, 0 },
+    { "Imageshow", "Form1", 3600, 120, 3000, 2880 },
+};
+
+} // namespace
+
 void TestWindow::controlsSitAtTheirTwips_data()
 {
-    // Every control with a fixed size, where the table of controls puts it;
-    // the auto-sized labels are checked against their captions below.
+    // Every control with a fixed size; the auto-sized labels are checked
+    // against their captions below.
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("parent");
-    QTest::addColumn<QRect>("pixels");
-    QVERIFY(controlTable().size() >= 32);
-    for (const ControlPlace &c : controlTable())
-        if (!c.autoSized)
-            QTest::newRow(c.name.data()) << QString::fromLatin1(c.name.data(), qsizetype(c.name.size()))
-                                         << QString::fromLatin1(c.parent.data(), qsizetype(c.parent.size()))
-                                         << QRect(c.left / 15, c.top / 15, c.width / 15, c.height / 15);
+    QTest::addColumn<QRect>("twips");
+    for (const DesignedPlace &c : Designed)
+        if (c.width > 0)
+            QTest::newRow(c.name) << QString::fromLatin1(c.name) << QString::fromLatin1(c.parent)
+                                  << QRect(c.left, c.top, c.width, c.height);
 }
 
 void TestWindow::controlsSitAtTheirTwips()
 {
     QFETCH(QString, name);
     QFETCH(QString, parent);
-    QFETCH(QRect, pixels);
+    QFETCH(QRect, twips);
     Fixture f;
     auto *w = f->findChild<QWidget *>(name);
     QVERIFY2(w, qPrintable(name));
     QCOMPARE(w->parentWidget()->objectName().isEmpty() ? u"Form1"_s : w->parentWidget()->objectName(), parent);
-    QCOMPARE(w->geometry(), pixels);
-    QCOMPARE(twips::left(w), float(pixels.x() * 15));
-    QCOMPARE(twips::height(w), float(pixels.height() * 15));
+    QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(twips::left(w), float(twips.x()));
+    QCOMPARE(twips::top(w), float(twips.y()));
+    QCOMPARE(twips::width(w), float(twips.width()));
+    QCOMPARE(twips::height(w), float(twips.height()));
 }
 
 void TestWindow::autoSizedLabelsFitTheirCaptionInTheirFont()
 {
     Fixture f;
     int labels = 0;
-    for (const ControlPlace &c : controlTable()) {
-        if (!c.autoSized)
+    for (const DesignedPlace &c : Designed) {
+        if (c.width > 0)
             continue;
-        auto *label = f->findChild<AutoSizeLabel *>(QString::fromLatin1(c.name.data(), qsizetype(c.name.size())));
-        QVERIFY(label);
+        auto *label = f->findChild<AutoSizeLabel *>(QString::fromLatin1(c.name));
+        QVERIFY2(label, c.name);
+        QCOMPARE(label->parentWidget()->objectName().isEmpty() ? u"Form1"_s : label->parentWidget()->objectName(),
+                 QString::fromLatin1(c.parent));
         const QFontMetrics fm(label->font());
         QCOMPARE(label->pos(), QPoint(c.left / 15, c.top / 15));
         QCOMPARE(label->width(), fm.horizontalAdvance(label->text()));

@@ -41,10 +41,20 @@ void Form1::openPicture(OnFailure onFailure)
     if (Dialog.FileName().isEmpty())
         return;
     const QString path = Dialog.FileName();
-    LoadResult loaded = m_platform.loader.load(path, devicePixels(Imageshow));
+    takePicture(QDir::toNativeSeparators(path), onFailure,
+                [&](QSize pixels) { return m_platform.loader.load(path, pixels); });
+}
+
+// Loads a picture, decoded for the display's device pixels, into the display;
+// a picture that cannot be loaded changes nothing and, when the command
+// tells, a message names it and says why. Whatever is on show stays on show:
+// after a capture the picture waits, hidden, for 初始化.
+void Form1::takePicture(const QString &name, OnFailure onFailure, const std::function<LoadResult(QSize)> &load)
+{
+    LoadResult loaded = load(devicePixels(Imageshow));
     if (loaded.picture.isNull()) {
         if (onFailure == OnFailure::Tell)
-            warn(u"无法打开图片“%1”。\n%2"_s.arg(QDir::toNativeSeparators(path), loaded.error));
+            warn(u"无法打开图片“%1”。\n%2"_s.arg(name, loaded.error));
         return;
     }
     Imageshow->setPicture(std::move(loaded.picture));

@@ -32,13 +32,16 @@ void Form1::Command3_Click()
     // too large) ends the command there: the width stays as it is too.
     if (!displayable(newHeight))
         return;
+    // A percentage of "-0", or a negative one of a zero reference, gives
+    // negative zero, which passes as not negative; + 0.0f makes it plain
+    // zero, so the display never holds -0 twips.
     twips::setHeight(Imageshow, float(newHeight) + 0.0f);
 
     const double w = ValueOfText(Text1->text());
     const double newWidth = w / 100.0 * BaseWidth;
     if (!displayable(newWidth))
         return;
-    twips::setWidth(Imageshow, float(newWidth) + 0.0f);
+    twips::setWidth(Imageshow, float(newWidth) + 0.0f); // plain zero, as above
 }
 
 } // namespace lumaro

@@ -5,7 +5,7 @@
 namespace lumaro {
 
 enum class MsgButtons { Ok, YesNo };
-enum class MsgIcon { Information, Warning, Critical };
+enum class MsgIcon { Information, Warning };
 enum class MsgAnswer { Ok, Yes, No };
 
 // A modal message: prompt, buttons, icon and title in, the pressed button out.

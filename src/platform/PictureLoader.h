@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -34,6 +35,16 @@ public:
     // Reads the picture file at `path`, decoding it no larger than needed to
     // fill `displaySize` device pixels.
     virtual LoadResult load(const QString &path, QSize displaySize) = 0;
+    // The same for a picture's bytes held in memory (picture data dropped
+    // from another program).
+    virtual LoadResult loadData(const QByteArray &bytes, QSize displaySize) = 0;
+
+    // Cheap guesses, for a drag that passes over the window: whether a
+    // picture of this MIME type can be read, and whether the file at `path`
+    // looks like one (by its name, or else by its first bytes). Only load()
+    // knows for sure.
+    virtual bool readsType(const QString &mimeType) = 0;
+    virtual bool looksReadable(const QString &path) = 0;
 };
 
 } // namespace lumaro

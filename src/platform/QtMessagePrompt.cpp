@@ -7,11 +7,7 @@ namespace lumaro {
 
 MsgAnswer QtMessagePrompt::show(const QString &prompt, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
-    QMessageBox::Icon qicon = QMessageBox::Information;
-    if (icon == MsgIcon::Warning)
-        qicon = QMessageBox::Warning;
-    else if (icon == MsgIcon::Critical)
-        qicon = QMessageBox::Critical;
+    const QMessageBox::Icon qicon = icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::Information;
     QMessageBox box(qicon, title, prompt,
                     buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMimeDatabase>
 
-#include <cstring>
-#include <mutex>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -33,34 +35,64 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 
 namespace {
 
-// Qt's readers refuse a decode beyond QImageReader::allocationLimit() before
-// they look at the pixel data, and say so only in a warning; the read itself
-// fails like one of damaged data. The warning is noted per thread, and passed
-// on to whatever handler was there before.
-thread_local bool t_refusedForSize = false;
-QtMessageHandler g_previousHandler = nullptr;
-
-void noteSizeRefusal(QtMsgType type, const QMessageLogContext &context, const QString &message)
+// Whether a PNG's header says its rows come interlaced (Adam7): Qt then
+// decodes it whole, whatever size was asked for.
+bool pngIsInterlaced(const QByteArray &bytes)
 {
-    if (context.category && std::strcmp(context.category, "qt.gui.imageio") == 0
-        && message.contains(u"allocation limit"))
-        t_refusedForSize = true;
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
+    // Signature (8), IHDR length and type (8), width, height, depth, colour
+    // type, compression, filter (12), then the interlace method.
+    return bytes.size() > 28 && bytes.mid(12, 4) == "IHDR" && bytes.at(28) != 0;
 }
 
-void listenForSizeRefusals()
+// The size Qt's reader allocates for the decode, before any scaling of its
+// own: JPEG decodes at n/8 of the picture's size, the smallest n that still
+// covers `scaled`; 8-bit (32-bit decoded) PNG without interlacing scales row
+// by row into `scaled`; every other format decodes whole and scales after.
+QSize allocatedSize(const QImageReader &reader, const QByteArray &bytes, QSize natural, QSize scaled)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { g_previousHandler = qInstallMessageHandler(noteSizeRefusal); });
+    if (!scaled.isValid() || scaled == natural)
+        return natural;
+    const QByteArray format = reader.format();
+    if (format == "jpeg") {
+        const double factor = std::min(double(natural.width()) / scaled.width(),
+                                       double(natural.height()) / scaled.height());
+        const int eighths = std::clamp(int(std::ceil(8.0 / factor)), 1, 8);
+        auto part = [eighths](int side) { return int((qint64(side) * eighths + 7) / 8); };
+        return { part(natural.width()), part(natural.height()) };
+    }
+    if (format == "png") {
+        const QImage::Format decoded = reader.imageFormat();
+        if ((decoded == QImage::Format_RGB32 || decoded == QImage::Format_ARGB32) && !pngIsInterlaced(bytes)
+            && scaled.width() <= natural.width() && scaled.height() <= natural.height())
+            return scaled;
+    }
+    return natural;
+}
+
+// Qt's readers refuse to allocate a picture beyond
+// QImageReader::allocationLimit() megabytes, counting at least 32 bits a
+// pixel (what the picture takes once converted for the screen), and the read
+// then fails as one of damaged data would; a picture no QImage can hold at
+// all fails the same way.
+bool beyondAllocationLimit(QSize size, QImage::Format format)
+{
+    if (size.isEmpty())
+        return false;
+    const int bits = format == QImage::Format_Invalid ? 0 : int(QImage::toPixelFormat(format).bitsPerPixel());
+    const int depth = std::max(32, bits);
+    if (size.width() > (std::numeric_limits<int>::max() - 31) / depth)
+        return true;
+    const qint64 bytesPerLine = ((qint64(size.width()) * depth + 31) >> 5) << 2;
+    if (bytesPerLine > std::numeric_limits<qint64>::max() / size.height())
+        return true;
+    const qint64 limitMb = QImageReader::allocationLimit();
+    return limitMb > 0 && bytesPerLine * size.height() > (limitMb << 20);
 }
 
 } // namespace
 
 DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
 {
-    listenForSizeRefusals();
-    t_refusedForSize = false;
     DecodeResult result;
     QBuffer buffer;
     buffer.setData(bytes);
@@ -68,31 +100,51 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
     // The content decides the format, so a .jpg that holds a bitmap still reads.
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    const QSize natural = reader.size();
-    result.naturalSize = natural;
-    if (natural.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
-        result.naturalSize.transpose();
+    const QSize natural = reader.size(); // as stored, before the picture's own orientation
+    const bool quarterTurn =
+        natural.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90);
+    result.naturalSize = quarterTurn ? natural.transposed() : natural;
 
+    QSize decoded = natural;
     if (natural.isValid() && wanted.isValid()) {
-        const QSize target = reducedDecodeSize(natural, wanted);
-        if (target != natural)
+        // The display is upright: reduce the picture as shown, then ask the
+        // reader for that size as stored.
+        const QSize shown = reducedDecodeSize(result.naturalSize, wanted);
+        const QSize target = quarterTurn ? shown.transposed() : shown;
+        if (target != natural) {
             reader.setScaledSize(target);
+            decoded = target;
+        }
     }
-    result.image = reader.read();
-    if (!result.image.isNull())
+    // Refused for its size before anything is decoded, whatever Qt prints about it.
+    if (natural.isValid()
+        && beyondAllocationLimit(allocatedSize(reader, bytes, natural, decoded), reader.imageFormat())) {
+        const QSize shown = result.naturalSize;
+        result.error = u"图片太大（%1×%2 像素），无法读取。"_s.arg(shown.width()).arg(shown.height());
         return result;
-
-    if (bytes.isEmpty()) {
-        result.error = u"这个文件是空的。"_s;
-    } else if (reader.error() == QImageReader::UnsupportedFormatError) {
-        result.error = u"这不是程序能识别的图片格式。"_s;
-    } else if (t_refusedForSize) {
-        result.error = natural.isValid()
-                           ? u"图片太大（%1×%2 像素），无法读取。"_s.arg(natural.width()).arg(natural.height())
-                           : u"图片太大，无法读取。"_s;
-    } else {
-        result.error = u"图片数据不完整或已损坏。"_s;
     }
+
+    result.image = reader.read();
+    if (!result.image.isNull()) {
+        // Decoded whole, the picture is as large as it came out: for a GIF
+        // whose screen is far larger than its first frame, Qt's reader
+        // reports the frame's size but decodes the screen. Reduced here, then,
+        // where the size reported kept the reader from reducing it.
+        if (decoded == natural && result.image.size() != result.naturalSize) {
+            result.naturalSize = result.image.size();
+            const QSize shown = wanted.isValid() ? reducedDecodeSize(result.naturalSize, wanted) : result.naturalSize;
+            if (shown != result.naturalSize)
+                result.image = result.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        return result;
+    }
+
+    if (bytes.isEmpty())
+        result.error = u"这个文件是空的。"_s;
+    else if (reader.error() == QImageReader::UnsupportedFormatError)
+        result.error = u"这不是程序能识别的图片格式。"_s;
+    else
+        result.error = u"图片数据不完整或已损坏。"_s;
     return result;
 }
 
@@ -129,16 +181,46 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
         return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
     file.close();
 
-    DecodeResult decoded = decodeReduced(bytes, displaySize);
-    if (decoded.image.isNull())
-        return fail(decoded.error);
+    return loadData(bytes, displaySize);
+}
 
+LoadResult QtPictureLoader::loadData(const QByteArray &bytes, QSize displaySize)
+{
+    LoadResult result;
+    DecodeResult decoded = decodeReduced(bytes, displaySize);
+    if (decoded.image.isNull()) {
+        result.error = decoded.error;
+        return result;
+    }
     LoadedPicture &picture = result.picture;
     picture.image = std::move(decoded.image);
     picture.naturalSize = decoded.naturalSize.isValid() ? decoded.naturalSize : picture.image.size();
     if (picture.image.size() != picture.naturalSize)
         picture.decode = [bytes](QSize wanted) { return decodeReduced(bytes, wanted).image; };
     return result;
+}
+
+bool QtPictureLoader::readsType(const QString &mimeType)
+{
+    static const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    // An alias (image/x-ms-bmp) counts as the type it stands for.
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
+    const QString name = type.isValid() ? type.name() : mimeType;
+    return readable.contains(name.toLatin1());
+}
+
+bool QtPictureLoader::looksReadable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+    // A name of a type Qt reads is enough while the pointer passes. Any other
+    // name (none, an unknown one, .txt) leaves it to the first bytes, as the
+    // loader itself goes by the content.
+    const QList<QMimeType> byName = QMimeDatabase().mimeTypesForFileName(info.fileName());
+    if (std::any_of(byName.begin(), byName.end(), [this](const QMimeType &type) { return readsType(type.name()); }))
+        return true;
+    return !QImageReader::imageFormat(path).isEmpty();
 }
 
 } // namespace lumaro

@@ -14,6 +14,9 @@ class QtPictureLoader final : public PictureLoader
 {
 public:
     LoadResult load(const QString &path, QSize displaySize) override;
+    LoadResult loadData(const QByteArray &bytes, QSize displaySize) override;
+    bool readsType(const QString &mimeType) override;
+    bool looksReadable(const QString &path) override;
 };
 
 // Files beyond this are refused rather than read into memory.

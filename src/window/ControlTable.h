@@ -7,9 +7,10 @@ namespace lumaro {
 
 // Where each control of the window sits, in twips from its parent's top-left
 // corner (the client area's, or its frame's), siblings front to back. The
-// window definition places the controls by this table and the tests read it;
-// an auto-sized label's width and height are those of its caption as
-// designed, and it takes its caption's real size once shown.
+// window definition places the controls by this table (the tests keep their
+// own copy of the design, to check it against); an auto-sized label's width
+// and height are those of its caption as designed, and it takes its
+// caption's real size once shown.
 struct ControlPlace
 {
     std::string_view name;

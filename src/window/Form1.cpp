@@ -17,6 +17,7 @@ Form1::Form1(const Platform &platform, QWidget *parent)
 {
     buildDefinition();
     bindEvents();
+    takePictureDrops();
     // The load event comes once every control exists, before the window shows.
     Form_Load();
 }

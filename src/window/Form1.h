@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/PictureLoader.h"
 #include "platform/Platform.h"
 #include "window/DialogControl.h"
 
 #include <QMainWindow>
+
+#include <functional>
 
 class QAction;
 class QCheckBox;
@@ -93,6 +96,11 @@ public:
     void Check1_Click();
     void Imageshow_MouseDown(short Button, short Shift, float X, float Y);
 
+    // ---- Pictures the desktop hands over (picture/handover.cpp): a file
+    // named at start, a file or picture data dropped on the window. Each
+    // opens as 打开 opens a file, with the same message when it cannot.
+    void openPictureFile(const QString &path);
+
     // ---- Panels and help (help/)
     void FormFont_Click();
     void FormImage_Click();
@@ -101,20 +109,30 @@ public:
     void Speak_Click();
     void web_Click();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildDefinition(); // window/WindowDefinition.cpp
     void bindEvents();      // window/EventBindings.cpp
+    void takePictureDrops(); // picture/handover.cpp
 
     // Steps that two handlers share (handlers never call one another).
     void showSizeReadout();                                 // Form_Load, Timer1_Timer
     enum class OnFailure { Tell, StaySilent };
     void openPicture(OnFailure onFailure);                  // FileOpen_Click, Command4_Click
+    void takePicture(const QString &name, OnFailure onFailure, // openPicture, and what the desktop hands over
+                     const std::function<LoadResult(QSize)> &load);
     void chooseColour(AutoSizeLabel *layer);                // Command2_Click, Command8_Click
     void applySizeRule(AutoSizeLabel *layer);               // Command12_Click, Command9_Click
     void toggleBold(AutoSizeLabel *layer);                  // Command11_Click, Command10_Click
     void warn(const QString &text);                         // every warning the window gives
 
     Platform m_platform;
+    bool m_dropWanted = false; // the drag over the window carries a picture
 };
 
 } // namespace lumaro

@@ -32,7 +32,6 @@ void PictureDisplay::paintEvent(QPaintEvent *event)
     const qreal dpr = devicePixelRatioF();
     const QSize full(qRound(width() * dpr), qRound(height() * dpr));
     m_sharper.requestIfNeeded(m_picture, full, this, [this](QImage sharper) {
-        m_sharper.arrived();
         const QSize have = m_picture.image.size();
         if (sharper.isNull() || sharper.width() < have.width() || sharper.height() < have.height())
             return;

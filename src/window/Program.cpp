@@ -1,13 +1,18 @@
 #include "window/Program.h"
 
 #include "platform/QtPlatform.h"
+#include "window/CommandLine.h"
 #include "window/Form1.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTextStream>
+#include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -34,20 +39,55 @@ void prepareApplication(QApplication &app)
         QApplication::installTranslator(translator);
 }
 
-int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
+void showAtStart(Form1 &form, const CommandLine &line)
 {
-    prepareEnvironment();
-    QApplication app(argc, argv);
-    prepareApplication(app);
-
-    QtPlatform platform;
-    Form1 form(platform.refs());
     // A Wayland client cannot place its windows; the compositor does.
     if (!QGuiApplication::platformName().startsWith(u"wayland"_s))
         form.centreOnScreen();
     form.show();
     // Focus in the first text box from the start, window manager or not.
     form.activateWindow();
+    if (!line.picture.isEmpty())
+        QTimer::singleShot(0, &form, [&form, path = line.picture] { form.openPictureFile(path); });
+}
+
+namespace {
+
+int answer(const CommandLine &line)
+{
+    QTextStream out(stdout), err(stderr);
+    return answerCommandLine(line, out, err);
+}
+
+} // namespace
+
+int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
+{
+    // A plain start has nothing more to read. Help and the version are
+    // answered before Qt starts, so they need no display.
+    if (argc > 1) {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        const CommandLine early = readCommandLine(arguments);
+        if (early.ask == CommandLine::Ask::Help || early.ask == CommandLine::Ask::Version)
+            return answer(early);
+    }
+
+    prepareEnvironment();
+    QApplication app(argc, argv);
+    // Qt has taken its own options (-platform, -style, ...) out; the rest is ours.
+    CommandLine line;
+    if (argc > 1) {
+        line = readCommandLine(QCoreApplication::arguments().mid(1));
+        if (line.ask != CommandLine::Ask::Window)
+            return answer(line);
+    }
+    prepareApplication(app);
+
+    QtPlatform platform;
+    Form1 form(platform.refs());
+    showAtStart(form, line);
     if (shown)
         shown(form);
     return app.exec();

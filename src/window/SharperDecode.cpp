@@ -4,14 +4,36 @@
 #include <QPointer>
 #include <QThreadPool>
 
-#include <memory>
-
 namespace lumaro {
+
+namespace {
+
+// Both sizes known, and `a` at least as large as `b` both ways.
+bool covers(QSize a, QSize b)
+{
+    return a.isValid() && b.isValid() && a.width() >= b.width() && a.height() >= b.height();
+}
+
+} // namespace
+
+QThreadPool *SharperDecode::pool()
+{
+    // A pool of their own: while painting, Qt spreads the scaling of a
+    // picture over the global pool and waits for it there, so decodes filling
+    // that pool would hold up the window's painting until one of them ends.
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(2);
+    }
+    return pool;
+}
 
 void SharperDecode::reset()
 {
-    ++m_generation;
-    m_decodingFor = QSize();
+    ++m_state->newest;
+    m_state->pendingFor = QSize();
+    m_state->failedFor = QSize();
 }
 
 void SharperDecode::requestIfNeeded(const LoadedPicture &picture, QSize devicePixels, QObject *context,
@@ -21,24 +43,27 @@ void SharperDecode::requestIfNeeded(const LoadedPicture &picture, QSize devicePi
     if (!picture.decode || have == picture.naturalSize)
         return;
     const QSize need = devicePixels.boundedTo(picture.naturalSize);
-    if (have.width() >= need.width() && have.height() >= need.height())
+    if (covers(have, need) || covers(m_state->pendingFor, need))
         return;
-    if (m_decodingFor.isValid() && m_decodingFor.width() >= need.width() && m_decodingFor.height() >= need.height())
+    // A decode no larger failed for this picture: this one would fail too.
+    if (covers(need, m_state->failedFor))
         return;
-    m_decodingFor = devicePixels;
-    // Whether the result is still wanted when it arrives, on the GUI thread:
-    // the context still alive, and still at the same picture.
-    const int generation = m_generation;
-    const int *current = &m_generation;
+    const quint64 id = ++m_state->newest;
+    m_state->pendingFor = need;
     QPointer<QObject> alive(context);
-    QThreadPool::globalInstance()->start([decode = picture.decode, devicePixels, generation, current, alive,
-                                          take = std::move(take)] {
+    pool()->start([decode = picture.decode, devicePixels, need, id, state = m_state, alive, take = std::move(take)] {
         QImage sharper = decode(devicePixels); // the only part off the GUI thread
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [generation, current, alive, take, sharper = std::move(sharper)]() mutable {
-                if (alive && *current == generation)
-                    take(std::move(sharper));
+            [need, id, state, alive, take, sharper = std::move(sharper)]() mutable {
+                // A newer request (a larger display, another picture) has
+                // taken this one's place: its copy is the one to wait for.
+                if (!alive || state->newest != id)
+                    return;
+                state->pendingFor = QSize();
+                if (sharper.isNull())
+                    state->failedFor = need;
+                take(std::move(sharper));
             },
             Qt::QueuedConnection);
     });

@@ -2,6 +2,8 @@
 
     atspi_read.py message     prints the text of the program's open message
                               box (title Lumaro); exits 1 when there is none
+    atspi_read.py readout     prints the size read-out of the main window
+                              ("宽:3000 高:2880"); exits 1 when there is none
 """
 import sys
 
@@ -31,9 +33,29 @@ def message_text():
     return None
 
 
+def readout_text():
+    """The width and height labels of the program's main window."""
+    desktop = pyatspi.Registry.getDesktop(0)
+    found = {}
+
+    def walk(acc):
+        name = acc.name or ""
+        if acc.getRoleName() == "label" and name[:2] in ("宽:", "高:"):
+            found.setdefault(name[:2], name)
+        for k in range(acc.childCount):
+            walk(acc.getChildAtIndex(k))
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.name == "Lumaro":
+            walk(app)
+    if len(found) != 2:
+        return None
+    return found["宽:"] + " " + found["高:"]
+
 
 if __name__ == "__main__":
-    text = message_text()
+    what = sys.argv[1] if len(sys.argv) > 1 else "message"
+    text = readout_text() if what == "readout" else message_text()
     if text is None:
         sys.exit(1)
     print(text)

@@ -3,7 +3,9 @@
 # takes exactly its pixels, caption included; a drag that starts a pixel off
 # is mended with a key after a Ctrl release; the magnifier's colour goes to
 # the clipboard with C. Each capture is saved as a bitmap and compared with an
-# independent screenshot of the same rectangle.
+# independent screenshot of the same rectangle. Drags near the lines of
+# controls' edges, away from the controls, take exactly the dragged pixels;
+# one that ends beside the picture display's edge takes the edge.
 source "$(dirname "$0")/lib.sh"
 need import compare identify xclip
 
@@ -70,7 +72,54 @@ capture_to "$E2E_TMP/keys.bmp"
 expect_picture "$E2E_TMP/keys.bmp" "$E2E_TMP/keys-expected.png" "the rectangle set with the keys"
 pass "a selection set with the keys takes the rectangle they set"
 
-# 4. The magnifier's colour: C over a pixel of the picture, then Esc.
+# drag_capture FROM_X FROM_Y TO_X TO_Y [KEYS...]: a plain drag between two
+# client pixels; with KEYS released with Ctrl and the keys pressed, else
+# accepted on release.
+drag_capture() {
+  local x0=$((CX + $1)) y0=$((CY + $2)) x1=$((CX + $3)) y1=$((CY + $4))
+  shift 4
+  open_selector
+  xdotool mousemove $x0 $y0 mousedown 1
+  xdotool mousemove $(((x0 + x1) / 2)) $(((y0 + y1) / 2))
+  xdotool mousemove $x1 $y1
+  settle 150
+  if (($#)); then
+    xdotool keydown ctrl mouseup 1 keyup ctrl
+    settle 150
+    xdotool key "$@"
+  else
+    xdotool mouseup 1
+  fi
+  wait_gone "$OVERLAY"
+  settle
+}
+
+# 4. Drags near the lines of controls' edges but not beside those controls
+#    take exactly what was dragged: the bottom edge 3 px above the line of
+#    保存图片's top, 90 px right of it, adjusted with the keys; a drag over
+#    the picture display whose bottom is near the line of the scaling
+#    button's bottom.
+# The expected pixels first: the capture, once shown, covers them.
+shot $((CX + 301)) $((CY + 40)) 102 61 "$E2E_TMP/near-expected.png"
+drag_capture 300 40 400 100 Right ctrl+Right Return
+capture_to "$E2E_TMP/near.bmp"
+expect_picture "$E2E_TMP/near.bmp" "$E2E_TMP/near-expected.png" "a drag near the line of 保存图片's top"
+shot $((CX + 250)) $((CY + 60)) 221 126 "$E2E_TMP/over-expected.png"
+drag_capture 250 60 470 185
+capture_to "$E2E_TMP/over.bmp"
+expect_picture "$E2E_TMP/over.bmp" "$E2E_TMP/over-expected.png" "a drag over the picture display"
+pass "drags near controls' edge lines, away from the controls, take exactly what was dragged"
+
+# 5. A drag ending 5 px short of the picture display's right edge, beside
+#    it, takes the edge.
+read -r ix iy iw ih < <(control_row Imageshow)
+shot $((CX + ix + 60)) $((CY + iy + 30)) $((iw - 60)) 61 "$E2E_TMP/snap-expected.png"
+drag_capture $((ix + 60)) $((iy + 30)) $((ix + iw - 6)) $((iy + 90))
+capture_to "$E2E_TMP/snap.bmp"
+expect_picture "$E2E_TMP/snap.bmp" "$E2E_TMP/snap-expected.png" "a drag ending beside the display's edge"
+pass "a drag ending 5 px from the picture display's edge takes the edge"
+
+# 6. The magnifier's colour: C over a pixel of the picture, then Esc.
 open_selector
 cx=$((px + pw / 2)) cy=$((py + 10))
 xdotool mousemove $cx $cy

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Capture under a real Wayland compositor: sway, headless, with the desktop
 # portal (xdg-desktop-portal with its wlr and gtk backends). The program runs
-# natively on Wayland, where only the portal can read the screen:
+# natively on Wayland, where it reads the screens through sway's screen copy
+# protocol (the log names the route taken):
 #   1. one click on the picture display takes exactly what grim sees there,
 #      and 保存图片 writes those pixels;
-#   2. a drag over a region and Enter: the same, for that region;
-#   3. a capture cancelled with Esc changes nothing;
+#   2. a drag over a region and Enter: the same, for that region, and once
+#      more with the screen copy left out, through the portal;
+#   3. a capture cancelled with Esc changes nothing, and no picture of the
+#      screen is left behind anywhere;
 #   4. through XWayland (the program on its X11 platform inside the session),
 #      a region of the compositor's own background comes out exactly as grim
-#      sees it: an X11 grab there sees only X windows and would give black.
+#      sees it, by the same route: an X11 grab there sees only X windows and
+#      would give black.
 # sway refuses to run as root: as root, the test runs as an unprivileged user.
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
@@ -136,8 +140,17 @@ save_capture() {
   wait_for 15 "the saved capture" bash -c "[[ -s '$1' ]] && identify '$1' >/dev/null 2>&1"
 }
 PROGRAM=$1
+# Each capture names its route in the log.
+export QT_LOGGING_RULES="lumaro.capture.debug=true"
+# route_was NAME: the last capture went that way.
+route_was() {
+  local last
+  last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
+  [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
+}
 
 # ---- 1. One click on the picture display, natively on Wayland.
+touch "$E2E_TMP/before-captures"
 lumaro_at wayland
 read -r px py pw ph < <(control Imageshow)
 pointer move 5 5
@@ -153,22 +166,29 @@ gone_selector
 sleep_until_still
 save_capture "$E2E_TMP/click.bmp"
 expect_picture "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" "one click on the picture display, against grim"
+route_was screencopy
 pass "Wayland: one click on the picture display takes exactly what grim sees; 保存图片 writes it"
 
 # ---- 2. A dragged region, accepted on release.
 wayland_press Command7
 pointer move 5 5
 sleep_until_still
-rx=40 ry=60 rw=300 rh=150 # the background and a part of the window
-grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/region.png"
-wayland_press Command5
-wait_selector
-sleep_until_still
-pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
-gone_selector
-sleep_until_still
-save_capture "$E2E_TMP/region.bmp"
-expect_picture "$E2E_TMP/region.bmp" "$E2E_TMP/region.png" "the dragged region, against grim"
+# region_against_grim NAME: drags over a region of the background and a
+# part of the window, saves the capture and compares it with grim's picture.
+region_against_grim() {
+  local rx=40 ry=60 rw=300 rh=150
+  grim -g "$rx,$ry ${rw}x$rh" "$E2E_TMP/$1.png"
+  wayland_press Command5
+  wait_selector
+  sleep_until_still
+  pointer move $rx $ry down move $((rx + 40)) $((ry + 40)) move $((rx + rw - 1)) $((ry + rh - 1)) wait 100 up
+  gone_selector
+  sleep_until_still
+  save_capture "$E2E_TMP/$1.bmp"
+  expect_picture "$E2E_TMP/$1.bmp" "$E2E_TMP/$1.png" "the dragged region ($1), against grim"
+}
+region_against_grim region
+route_was screencopy
 pass "Wayland: a dragged region comes out as grim sees it"
 
 # ---- 3. Esc cancels and changes nothing.
@@ -189,6 +209,25 @@ pass "Wayland: Esc cancels and changes nothing"
 kill "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 gone_sway 'Lumaro {9}'
+
+# ---- 2b. The same region through the portal, the screen copy left out.
+LUMARO_CAPTURE=portal lumaro_at wayland
+pointer move 5 5
+sleep_until_still
+region_against_grim region-portal
+route_was portal
+pass "Wayland: without the screen copy, the portal gives the same region"
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+gone_sway 'Lumaro {9}'
+# What the portal wrote for its capture, the whole screen, is gone: no
+# picture made since the first capture lies anywhere in the home folder or
+# directly in a temporary folder, where portals put theirs.
+left=$( (find "$HOME" -xdev -type f -newer "$E2E_TMP/before-captures"
+  find /tmp /var/tmp -maxdepth 1 -type f -user "$(id -u)" -newer "$E2E_TMP/before-captures") 2>/dev/null |
+  grep -iE '\.(png|jpe?g|ppm|bmp)$' || true)
+[[ -z "$left" ]] || fail "the captures left pictures of the screen behind: $left"
+pass "Wayland: no picture of the screen is left behind"
 
 # ---- 4. Through XWayland: the portal's pixels, not an X11 grab's.
 # The X server starts with the first X client; sway knows its display. Here
@@ -229,6 +268,7 @@ done
 wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
 same_pixels "$out" "$E2E_TMP/xw-expected.png" ||
   fail "under XWayland the capture is not what grim sees (an X11 grab would be black here)"
-pass "XWayland: the portal's picture, not a black X11 grab"
+route_was screencopy
+pass "XWayland: the compositor's picture, not a black X11 grab"
 sanitizer_clean
 finish

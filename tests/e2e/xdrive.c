@@ -23,40 +23,17 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
-#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
+
+#include "xwait.h"
 
 static Display *d;
 static Window root;
 static int damage_event = -1;
-
-static double now_ms(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-static int ignore_errors(Display *dd, XErrorEvent *e)
-{
-    (void)dd;
-    (void)e;
-    return 0;
-}
-
-/* Waits at most `ms` for the X connection to have something to read. */
-static void wait_x(double ms)
-{
-    if (XPending(d))
-        return;
-    struct pollfd p = { ConnectionNumber(d), POLLIN, 0 };
-    poll(&p, 1, ms < 0 ? 0 : (int)ms + 1);
-}
 
 /* ------------------------------------------------------------ ping, close */
 
@@ -100,7 +77,7 @@ static int ping(Window w, double timeout_ms)
             if (is_pong(&e))
                 return 1;
         }
-        wait_x(deadline - now_ms());
+        wait_x(d, deadline - now_ms());
     }
     return 0;
 }
@@ -109,6 +86,13 @@ static void close_window(Window w) { send_protocol(w, "WM_DELETE_WINDOW", Curren
 
 /* ------------------------------------------------------------ settle */
 
+static int screen_changed(const XEvent *e, void *context)
+{
+    (void)context;
+    return e->type == damage_event + XDamageNotify || e->type == MapNotify || e->type == UnmapNotify
+           || e->type == ConfigureNotify;
+}
+
 static int settle(double quiet_ms, double timeout_ms)
 {
     int ev, err;
@@ -116,21 +100,9 @@ static int settle(double quiet_ms, double timeout_ms)
         return 1;
     damage_event = ev;
     Damage dmg = XDamageCreate(d, root, XDamageReportRawRectangles);
-    double start = now_ms(), last = start;
-    while (now_ms() - last < quiet_ms) {
-        if (now_ms() - start > timeout_ms)
-            return 2;
-        while (XPending(d)) {
-            XEvent e;
-            XNextEvent(d, &e);
-            if (e.type == damage_event + XDamageNotify || e.type == MapNotify || e.type == UnmapNotify
-                || e.type == ConfigureNotify)
-                last = now_ms();
-        }
-        wait_x(quiet_ms - (now_ms() - last));
-    }
+    const int result = wait_quiet(d, quiet_ms, timeout_ms, screen_changed, NULL);
     XDamageDestroy(d, dmg);
-    return 0;
+    return result;
 }
 
 /* ------------------------------------------------------------ monkey */
@@ -333,17 +305,23 @@ int main(int argc, char **argv)
     // Qt sends its answer to a ping with the StructureNotify mask.
     XSelectInput(d, root, SubstructureNotifyMask | StructureNotifyMask);
     const char *cmd = argv[1];
-    if (!strcmp(cmd, "ping") && argc >= 3)
-        return ping(strtoul(argv[2], NULL, 0), argc > 3 ? atof(argv[3]) : 5000) ? 0 : 2;
-    if (!strcmp(cmd, "close") && argc >= 3) {
+    int result = 1;
+    if (!strcmp(cmd, "ping") && argc >= 3) {
+        result = ping(strtoul(argv[2], NULL, 0), argc > 3 ? atof(argv[3]) : 5000) ? 0 : 2;
+    } else if (!strcmp(cmd, "close") && argc >= 3) {
         close_window(strtoul(argv[2], NULL, 0));
-        return 0;
+        result = 0;
+    } else if (!strcmp(cmd, "settle")) {
+        result = settle(argc > 2 ? atof(argv[2]) : 300, argc > 3 ? atof(argv[3]) : 10000);
+    } else if (!strcmp(cmd, "monkey") && argc >= 7) {
+        result = monkey(strtoul(argv[2], NULL, 0), (pid_t)atoi(argv[3]), strtoull(argv[4], NULL, 0), atol(argv[5]),
+                        argv[6]);
+    } else {
+        fprintf(stderr, "xdrive: bad arguments\n");
     }
-    if (!strcmp(cmd, "settle"))
-        return settle(argc > 2 ? atof(argv[2]) : 300, argc > 3 ? atof(argv[3]) : 10000);
-    if (!strcmp(cmd, "monkey") && argc >= 7)
-        return monkey(strtoul(argv[2], NULL, 0), (pid_t)atoi(argv[3]), strtoull(argv[4], NULL, 0), atol(argv[5]),
-                      argv[6]);
-    fprintf(stderr, "xdrive: bad arguments\n");
-    return 1;
+    /* Closing waits until the server has read everything sent: what it has
+     * not read when a client goes away is dropped with it, and a busy server
+     * lost a close request that way now and then. */
+    XCloseDisplay(d);
+    return result;
 }

@@ -37,12 +37,56 @@ std::vector<QRect> Elements::chainAt(QPoint point) const
     return outward;
 }
 
-std::vector<QRect> Elements::all() const
+namespace {
+
+// The parts of the edge that none of `covers` hides. A rectangle hides the
+// line when it has pixels on both sides of it.
+void addUncovered(SnapEdge edge, bool upright, const std::vector<QRect> &covers, std::vector<SnapEdge> &out)
 {
-    std::vector<QRect> rects = m_screens;
-    for (const Node &n : m_nodes)
-        rects.push_back(n.rect);
-    return rects;
+    std::vector<SnapEdge> pieces{ edge };
+    for (const QRect &c : covers) {
+        const int lo = upright ? c.left() : c.top(), hi = upright ? c.right() : c.bottom();
+        if (edge.at <= lo || edge.at > hi)
+            continue;
+        const int from = upright ? c.top() : c.left(), to = (upright ? c.bottom() : c.right()) + 1;
+        std::vector<SnapEdge> left;
+        for (const SnapEdge &p : pieces) {
+            if (p.from < from)
+                left.push_back({ p.at, p.from, std::min(p.to, from) });
+            if (p.to > to)
+                left.push_back({ p.at, std::max(p.from, to), p.to });
+        }
+        pieces = std::move(left);
+    }
+    out.insert(out.end(), pieces.begin(), pieces.end());
+}
+
+} // namespace
+
+SnapLines Elements::edges() const
+{
+    SnapLines lines = snapLinesOf(m_screens);
+    std::vector<QRect> inFront;
+    addEdges(m_topLevel, inFront, lines);
+    return lines;
+}
+
+void Elements::addEdges(const std::vector<int> &level, std::vector<QRect> &inFront, SnapLines &lines) const
+{
+    // Front to back: each element is hidden by what lies in front of it at
+    // its own level and at every level above.
+    const std::size_t outer = inFront.size();
+    for (int i : level) {
+        const Node &n = m_nodes[std::size_t(i)];
+        const SnapLines whole = snapLinesOf({ n.rect });
+        for (const SnapEdge &e : whole.xs)
+            addUncovered(e, true, inFront, lines.xs);
+        for (const SnapEdge &e : whole.ys)
+            addUncovered(e, false, inFront, lines.ys);
+        addEdges(n.children, inFront, lines);
+        inFront.push_back(n.rect);
+    }
+    inFront.resize(outer);
 }
 
 void ElementWalk::follow(const std::vector<QRect> &chain)

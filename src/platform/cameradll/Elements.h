@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Selection.h"
+
 #include <QRect>
 
 #include <vector>
@@ -18,15 +20,17 @@ public:
     int add(QRect rect, int parent = -1);
     // The screens, the outermost element wherever the pointer is.
     void setScreens(std::vector<QRect> areas) { m_screens = std::move(areas); }
-    bool isEmpty() const { return m_nodes.empty() && m_screens.empty(); }
 
     // The elements under `point`, innermost first, ending with its screen.
     // Only the frontmost element at each level counts, as a click sees it.
     std::vector<QRect> chainAt(QPoint point) const;
-    // Every element and screen, for snapping to their edges.
-    std::vector<QRect> all() const;
+    // The edges a selection snaps to: every screen's, and every element's
+    // where no element in front of it covers them.
+    SnapLines edges() const;
 
 private:
+    void addEdges(const std::vector<int> &level, std::vector<QRect> &inFront, SnapLines &lines) const;
+
     struct Node
     {
         QRect rect;
@@ -48,7 +52,6 @@ public:
     void outward();
     void inward();
     QRect current() const;
-    int level() const { return m_level; }
 
 private:
     std::vector<QRect> m_chain;

@@ -1,10 +1,17 @@
 #include "FindPicture.h"
 
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QWidget>
+
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstring>
 #include <set>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace lumaro::capture {
 
@@ -97,6 +104,35 @@ std::optional<QPoint> findPicture(const QImage &haystackIn, const QImage &needle
         }
     }
     return std::nullopt;
+}
+
+std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &layout, QWidget *w)
+{
+    if (picture.isNull() || layout.isEmpty())
+        return std::nullopt;
+    const qreal k = qreal(picture.width()) / layout.width();
+    const QPixmap content = w->grab();
+    if (std::abs(content.devicePixelRatio() - k) > 0.01)
+        return std::nullopt; // drawn at another scale than the picture: not comparable pixel for pixel
+    const auto at = findPicture(picture, content.toImage());
+    if (!at)
+        return std::nullopt;
+    const QRectF rect(QPointF(layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
+    return WindowOnScreen{ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) };
+}
+
+std::vector<WindowOnScreen> findOwnWindows(const std::vector<FrozenScreen> &screens, const QList<QWidget *> &own)
+{
+    std::vector<WindowOnScreen> found;
+    if (!QGuiApplication::platformName().startsWith(u"wayland"))
+        return found;
+    for (QWidget *w : own)
+        for (const FrozenScreen &s : screens)
+            if (auto window = findOwnWindow(s.image, s.geometry, w)) {
+                found.push_back(*window);
+                break;
+            }
+    return found;
 }
 
 } // namespace lumaro::capture

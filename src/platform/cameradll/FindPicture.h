@@ -1,9 +1,12 @@
 #pragma once
 
+#include "GrabBackend.h"
+
 #include <QImage>
 #include <QPoint>
 
 #include <optional>
+#include <vector>
 
 namespace lumaro::capture {
 
@@ -14,5 +17,14 @@ namespace lumaro::capture {
 // its own window in a picture of the desktop: no client may know where the
 // compositor put its windows.
 std::optional<QPoint> findPicture(const QImage &haystack, const QImage &needle);
+
+// Where this program's window `w` is in a picture of the screens whose
+// logical rectangle together is `layout`: found by its own pixels, when it is
+// drawn at the picture's scale.
+std::optional<WindowOnScreen> findOwnWindow(const QImage &picture, const QRect &layout, QWidget *w);
+
+// This program's windows in the screens' own pictures, on Wayland; none
+// elsewhere, where the program knows where its windows are (XWayland too).
+std::vector<WindowOnScreen> findOwnWindows(const std::vector<FrozenScreen> &screens, const QList<QWidget *> &own);
 
 } // namespace lumaro::capture

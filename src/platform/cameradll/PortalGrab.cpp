@@ -21,7 +21,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <cmath>
 
 #include <atomic>
 
@@ -59,6 +58,17 @@ bool isTemporaryPlace(const QString &path)
         if (!t.isEmpty() && dir.startsWith(QDir::cleanPath(t) + u'/'))
             return true;
     return false;
+}
+
+bool madeForRequest(const QString &path, const QDateTime &asked)
+{
+    const QFileInfo info(path);
+    // A second's slack: file systems stamp times from a coarser clock.
+    const QDateTime since = asked.addSecs(-1);
+    if (info.lastModified() < since)
+        return false;
+    const QDateTime born = info.birthTime();
+    return !born.isValid() || born >= since || isTemporaryPlace(path);
 }
 
 PortalGrab::PortalGrab(QDBusConnection bus, int timeoutMs, int patienceMs)
@@ -144,7 +154,13 @@ QImage PortalGrab::requestPicture(QString *error, bool *cancelled)
     }
     QImageReader reader(file);
     QImage picture = reader.read();
-    if (isTemporaryPlace(file))
+    reader.setDevice(nullptr);
+    // A picture of the whole desktop, whatever was on it: it stays nowhere
+    // but in the selector, wherever the portal put it (GNOME's and KDE's put
+    // it among the user's pictures). Only a file that this request made
+    // goes; one that was there before is the user's, unless it is a
+    // portal's own fixed file in a temporary place.
+    if (madeForRequest(file, asked))
         QFile::remove(file);
     if (picture.isNull())
         *error = u"无法读取桌面截图服务给出的截图（%1）。"_s.arg(reader.errorString());
@@ -173,19 +189,11 @@ std::vector<WindowOnScreen> PortalGrab::windows(const QList<QWidget *> &own, con
     std::vector<WindowOnScreen> found;
     // Under XWayland the program knows where its windows are; on Wayland it
     // does not, and looks for each in the picture, as it shows it now.
-    if (!QGuiApplication::platformName().startsWith(u"wayland") || m_whole.isNull() || m_layout.isEmpty())
+    if (!QGuiApplication::platformName().startsWith(u"wayland"))
         return found;
-    const qreal k = qreal(m_whole.width()) / m_layout.width();
-    for (QWidget *w : own) {
-        const QPixmap content = w->grab();
-        if (std::abs(content.devicePixelRatio() - k) > 0.01)
-            continue; // drawn at another scale than the picture: not comparable pixel for pixel
-        const auto at = findPicture(m_whole, content.toImage());
-        if (!at)
-            continue;
-        const QRectF rect(QPointF(m_layout.topLeft()) + QPointF(*at) / k, QSizeF(w->size()));
-        found.push_back({ rect, w, rect.topLeft() - QPointF(w->mapToGlobal(QPoint(0, 0))) });
-    }
+    for (QWidget *w : own)
+        if (auto window = findOwnWindow(m_whole, m_layout, w))
+            found.push_back(*window);
     return found;
 }
 

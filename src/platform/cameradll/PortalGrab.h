@@ -3,6 +3,7 @@
 #include "GrabBackend.h"
 
 #include <QDBusConnection>
+#include <QDateTime>
 
 namespace lumaro::capture {
 
@@ -36,8 +37,11 @@ private:
     int m_patienceMs;
 };
 
-// Whether a file the portal returned lies where temporary files go (and is
-// ours to remove once read), rather than among the user's own pictures.
+// Whether a file lies where temporary files go.
 bool isTemporaryPlace(const QString &path);
+// Whether the portal made the file it returned for a request made at `asked`:
+// written since, and either born since (where the file system keeps birth
+// times) or in a temporary place, where a portal may reuse one name.
+bool madeForRequest(const QString &path, const QDateTime &asked);
 
 } // namespace lumaro::capture

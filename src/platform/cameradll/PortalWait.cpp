@@ -48,6 +48,10 @@ PortalWait::Outcome PortalWait::exec()
     // Painting goes on; clicks and keys wait until the answer is in.
     QElapsedTimer patience;
     patience.start();
+    // `wake` is connected to nothing: its tick only ends processEvents()'s
+    // wait for more events, so that the loop sees the patience run out and
+    // the dialog appears even when nothing else happens meanwhile. At least
+    // 1 ms, since a 0 ms timer would fire on every pass of the loops here.
     QTimer wake;
     wake.start(std::max(1, m_patienceMs));
     while (!m_outcome && patience.elapsed() < m_patienceMs)

@@ -12,23 +12,24 @@ SnapLines snapLinesOf(const std::vector<QRect> &rects)
     for (const QRect &r : rects) {
         if (r.isEmpty())
             continue;
-        lines.xs.insert(lines.xs.end(), { r.left(), r.right() + 1 });
-        lines.ys.insert(lines.ys.end(), { r.top(), r.bottom() + 1 });
-    }
-    for (std::vector<int> *v : { &lines.xs, &lines.ys }) {
-        std::sort(v->begin(), v->end());
-        v->erase(std::unique(v->begin(), v->end()), v->end());
+        const int right = r.right() + 1, bottom = r.bottom() + 1;
+        lines.xs.insert(lines.xs.end(), { { r.left(), r.top(), bottom }, { right, r.top(), bottom } });
+        lines.ys.insert(lines.ys.end(), { { r.top(), r.left(), right }, { bottom, r.left(), right } });
     }
     return lines;
 }
 
-int snapped(int boundary, const std::vector<int> &lines, int reach)
+std::optional<SnapEdge> snapEdge(int boundary, int along, const std::vector<SnapEdge> &edges, int reach)
 {
-    int best = boundary, bestDistance = reach + 1;
-    for (int line : lines) {
-        const int d = std::abs(line - boundary);
+    std::optional<SnapEdge> best;
+    int bestDistance = reach + 1;
+    for (const SnapEdge &e : edges) {
+        // The pointer's pixel `along` lies beside the edge's pixels from..to-1.
+        if (along < e.from - reach || along >= e.to + reach)
+            continue;
+        const int d = std::abs(e.at - boundary);
         if (d < bestDistance) {
-            best = line;
+            best = e;
             bestDistance = d;
         }
     }
@@ -47,6 +48,7 @@ void Selection::set(QRect r)
     r = r.normalized();
     m_rect = m_bounds.isValid() ? r & m_bounds : r;
     m_handle = Handle::None;
+    m_snapped = {};
 }
 
 void Selection::beginDrag(QRect anchorCell)
@@ -54,6 +56,7 @@ void Selection::beginDrag(QRect anchorCell)
     m_anchor = m_bounds.isValid() ? anchorCell & m_bounds : anchorCell;
     m_rect = m_anchor;
     m_handle = Handle::None;
+    m_snapped = {};
 }
 
 void Selection::dragTo(QRect cell, const SnapLines *snap, int reach)
@@ -61,18 +64,30 @@ void Selection::dragTo(QRect cell, const SnapLines *snap, int reach)
     QRect r = m_anchor.united(cell);
     if (m_bounds.isValid())
         r &= m_bounds;
+    m_snapped = {};
     if (snap && !r.isEmpty()) {
         // Only the edges that the pointer drags snap; the anchored ones stay.
-        if (cell.right() > m_anchor.right())
-            r.setRight(std::max(r.left(), snapped(r.right() + 1, snap->xs, reach) - 1));
-        if (cell.left() < m_anchor.left())
-            r.setLeft(std::min(r.right(), snapped(r.left(), snap->xs, reach)));
-        if (cell.bottom() > m_anchor.bottom())
-            r.setBottom(std::max(r.top(), snapped(r.bottom() + 1, snap->ys, reach) - 1));
-        if (cell.top() < m_anchor.top())
-            r.setTop(std::min(r.bottom(), snapped(r.top(), snap->ys, reach)));
+        const QPoint pointer = cell.topLeft();
+        if (cell.right() > m_anchor.right()) {
+            if ((m_snapped.x = snapEdge(r.right() + 1, pointer.y(), snap->xs, reach)))
+                r.setRight(std::max(r.left(), m_snapped.x->at - 1));
+        } else if (cell.left() < m_anchor.left()) {
+            if ((m_snapped.x = snapEdge(r.left(), pointer.y(), snap->xs, reach)))
+                r.setLeft(std::min(r.right(), m_snapped.x->at));
+        }
+        if (cell.bottom() > m_anchor.bottom()) {
+            if ((m_snapped.y = snapEdge(r.bottom() + 1, pointer.x(), snap->ys, reach)))
+                r.setBottom(std::max(r.top(), m_snapped.y->at - 1));
+        } else if (cell.top() < m_anchor.top()) {
+            if ((m_snapped.y = snapEdge(r.top(), pointer.x(), snap->ys, reach)))
+                r.setTop(std::min(r.bottom(), m_snapped.y->at));
+        }
         if (m_bounds.isValid())
             r &= m_bounds;
+        if (m_snapped.x)
+            m_snapped.pixelX = cell.right() > m_anchor.right() ? r.right() : r.left();
+        if (m_snapped.y)
+            m_snapped.pixelY = cell.bottom() > m_anchor.bottom() ? r.bottom() : r.top();
     }
     m_rect = r;
 }
@@ -130,16 +145,29 @@ void Selection::adjustTo(QPoint at, const SnapLines *snap, int reach)
     const bool right = m_handle == Handle::Right || m_handle == Handle::TopRight || m_handle == Handle::BottomRight;
     const bool top = m_handle == Handle::Top || m_handle == Handle::TopLeft || m_handle == Handle::TopRight;
     const bool bottom = m_handle == Handle::Bottom || m_handle == Handle::BottomLeft || m_handle == Handle::BottomRight;
+    // An edge moves with the pointer and snaps to an element's edge beside
+    // the pointer; `line` is the boundary, between pixels, that it moves to.
+    static const SnapLines none;
+    const SnapLines &lines = snap ? *snap : none;
+    m_snapped = {};
+    auto follow = [reach](int line, int along, const std::vector<SnapEdge> &edges, std::optional<SnapEdge> &to) {
+        to = snapEdge(line, along, edges, reach);
+        return to ? to->at : line;
+    };
     if (left)
-        a.rx() = snap ? snapped(a.x() + d.x(), snap->xs, reach) : a.x() + d.x();
+        a.rx() = follow(a.x() + d.x(), at.y(), lines.xs, m_snapped.x);
     if (right)
-        b.rx() = snap ? snapped(b.x() + d.x() + 1, snap->xs, reach) - 1 : b.x() + d.x();
+        b.rx() = follow(b.x() + d.x() + 1, at.y(), lines.xs, m_snapped.x) - 1;
     if (top)
-        a.ry() = snap ? snapped(a.y() + d.y(), snap->ys, reach) : a.y() + d.y();
+        a.ry() = follow(a.y() + d.y(), at.x(), lines.ys, m_snapped.y);
     if (bottom)
-        b.ry() = snap ? snapped(b.y() + d.y() + 1, snap->ys, reach) - 1 : b.y() + d.y();
+        b.ry() = follow(b.y() + d.y() + 1, at.x(), lines.ys, m_snapped.y) - 1;
     // An edge dragged past the opposite one turns the selection over.
     m_rect = between(a, b);
+    if (m_snapped.x)
+        m_snapped.pixelX = std::clamp(left ? a.x() : b.x(), m_rect.left(), m_rect.right());
+    if (m_snapped.y)
+        m_snapped.pixelY = std::clamp(top ? a.y() : b.y(), m_rect.top(), m_rect.bottom());
 }
 
 void Selection::move(int dx, int dy)

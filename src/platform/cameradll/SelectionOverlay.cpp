@@ -132,6 +132,14 @@ SelectionOverlay::Layout SelectionOverlay::layout() const
         l.label = QRect(at, size);
     }
 
+    // Snapped edges, each along the element edge it took, where this screen shows it.
+    for (const QLine &g : m_selector.guides()) {
+        const QRectF line = toLocal(QRect(g.p1(), QSize(g.dx(), g.dy())));
+        const QLineF local(line.topLeft(), g.dx() == 0 ? line.bottomLeft() : line.topRight());
+        if (QRectF(all).adjusted(-1, -1, 1, 1).intersects(line.adjusted(-1, -1, 1, 1)))
+            l.guides.push_back(local);
+    }
+
     const QPointF cursor = m_selector.cursor() - QPointF(m_selector.screen(m_screen).geometry.topLeft());
     const bool cursorHere = all.contains(cursor.toPoint());
     if (m_selector.magnifierShown() && cursorHere)
@@ -170,6 +178,8 @@ void SelectionOverlay::refresh()
         region += l->label.adjusted(-1, -1, 1, 1);
         region += l->magnifier.adjusted(-1, -1, 1, 1);
         region += l->hint.adjusted(-1, -1, 1, 1);
+        for (const QLineF &g : l->guides)
+            region += QRectF(g.p1(), g.p2()).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
     }
     m_painted = now;
     update(region);
@@ -214,6 +224,16 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
                 p.drawRect(h.adjusted(0.5, 0.5, -0.5, -0.5));
             }
         }
+    }
+
+    // A guide along each element edge that the selection snapped to.
+    for (const QLineF &g : l.guides) {
+        const QLineF line = g.translated(g.dx() == 0 ? QPointF(-0.5, 0) : QPointF(0, -0.5));
+        p.setPen(QPen(QColor(0, 0, 0, 170), 3));
+        p.drawLine(line);
+        QPen dashed(QColor(255, 200, 0), 1, Qt::DashLine);
+        p.setPen(dashed);
+        p.drawLine(line);
     }
 
     if (!l.label.isEmpty()) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QLineF>
 #include <QWidget>
+
+#include <vector>
 
 namespace lumaro::capture {
 
@@ -29,6 +32,7 @@ public:
         QRect label;     // size and position read-out
         QRect magnifier; // the loupe with its text
         QRect hint;      // the key hint
+        std::vector<QLineF> guides; // element edges the selection has snapped to
         QString hintText; // as drawn: whole, unless the screen is too narrow
         bool hintFaded = false;
     };

@@ -28,7 +28,7 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     for (const Desktop::Screen &s : m_desktop.screens())
         areas.push_back(s.area);
     m_elements.setScreens(areas);
-    m_snap = snapLinesOf(m_elements.all());
+    m_snap = m_elements.edges();
 
     m_display.resize(m_screens.size());
     for (int i = 0; i < screenCount(); ++i)
@@ -57,11 +57,6 @@ void Selector::setPicture(int screen, QImage picture)
     m_screens[std::size_t(screen)].image = std::move(picture);
     makeDisplay(screen);
     emit changed();
-}
-
-bool Selector::hasPictures() const
-{
-    return std::all_of(m_screens.begin(), m_screens.end(), [](const FrozenScreen &s) { return !s.image.isNull(); });
 }
 
 void Selector::setElementSource(std::function<Elements(const Desktop &, const QList<WId> &)> source)
@@ -141,18 +136,52 @@ bool Selector::litIsWholeScreen() const
     return false;
 }
 
+bool Selector::edgesMoving() const
+{
+    if (m_outcome != Outcome::Pending)
+        return false;
+    return m_mode == Mode::Dragging || (m_mode == Mode::Adjusting && m_selection.adjusting() != Handle::None);
+}
+
+QPoint Selector::aimedPixel() const
+{
+    QPoint p = m_desktop.cellAt(m_cursor).topLeft();
+    if (edgesMoving()) {
+        const Selection::Snapped &s = m_selection.snapped();
+        p = QPoint(s.pixelX.value_or(p.x()), s.pixelY.value_or(p.y()));
+    }
+    return p;
+}
+
+std::vector<QLine> Selector::guides() const
+{
+    std::vector<QLine> lines;
+    if (!edgesMoving())
+        return lines;
+    const Selection::Snapped &s = m_selection.snapped();
+    if (s.x)
+        lines.emplace_back(s.x->at, s.x->from, s.x->at, s.x->to);
+    if (s.y)
+        lines.emplace_back(s.y->from, s.y->at, s.y->to, s.y->at);
+    return lines;
+}
+
 std::optional<std::pair<int, QPoint>> Selector::pixelUnderCursor() const
 {
-    const QRect cell = m_desktop.cellAt(m_cursor);
-    const int i = m_desktop.screenAt(cell.topLeft());
+    const QPoint aimed = aimedPixel();
+    const int i = m_desktop.screenAt(aimed);
     if (i < 0)
         return std::nullopt;
     const FrozenScreen &s = m_screens[std::size_t(i)];
     if (s.image.isNull())
         return std::nullopt;
-    const QPointF local = (m_cursor - QPointF(s.geometry.topLeft())) * s.scale();
-    const QPoint px(std::clamp(int(std::floor(local.x())), 0, s.image.width() - 1),
-                    std::clamp(int(std::floor(local.y())), 0, s.image.height() - 1));
+    // Desktop pixels to this screen's device pixels (a cell of several
+    // desktop pixels where the screen is coarser than the finest one).
+    const Desktop::Screen &area = m_desktop.screens()[std::size_t(i)];
+    const qreal perDevice = m_desktop.scale() / area.scale;
+    const QPointF local = QPointF(aimed - area.area.topLeft()) + QPointF(0.5, 0.5);
+    const QPoint px(std::clamp(int(std::floor(local.x() / perDevice)), 0, s.image.width() - 1),
+                    std::clamp(int(std::floor(local.y() / perDevice)), 0, s.image.height() - 1));
     return std::make_pair(i, px);
 }
 
@@ -164,7 +193,7 @@ QString Selector::colourUnderCursor() const
 
 QPoint Selector::cursorPosition() const
 {
-    return m_desktop.cellAt(m_cursor).topLeft() - m_desktop.bounds().topLeft();
+    return aimedPixel() - m_desktop.bounds().topLeft();
 }
 
 QSize Selector::outputSize(const QRect &desktop) const
@@ -419,7 +448,7 @@ void Selector::loadElements()
         areas.push_back(s.area);
     elements.setScreens(areas);
     m_elements = std::move(elements);
-    m_snap = snapLinesOf(m_elements.all());
+    m_snap = m_elements.edges();
     if (m_mode == Mode::Hovering)
         hover(m_cursor);
     emit changed();

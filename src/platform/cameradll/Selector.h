@@ -45,7 +45,6 @@ public:
     void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
     // A screen's picture that came after the selector (see GrabBackend::fetch).
     void setPicture(int screen, QImage picture);
-    bool hasPictures() const;
     // The previous capture's rectangle, for R.
     void setLastRegion(std::optional<QRectF> logical) { m_lastRegion = logical; }
 
@@ -80,11 +79,18 @@ public:
     const Selection &selection() const { return m_selection; }
     QPointF cursor() const { return m_cursor; }   // logical
     bool magnifierShown() const { return m_magnifier; }
-    // The pointer's pixel on its screen's frozen picture, and its colour.
+    // The desktop pixel the pointer stands for: the one under it, or where a
+    // drag has snapped, the pixel at the snapped edge, which is what a
+    // release there takes.
+    QPoint aimedPixel() const;
+    // The element edges the selection's moving edges have snapped to, as
+    // lines in desktop pixels; none when nothing snapped.
+    std::vector<QLine> guides() const;
+    // The aimed pixel on its screen's frozen picture, and its colour.
     std::optional<std::pair<int, QPoint>> pixelUnderCursor() const;
     QString colourUnderCursor() const;
-    // The pointer's position as the read-outs show it: desktop pixels from the
-    // desktop's top-left corner.
+    // The aimed pixel's position as the read-outs show it: desktop pixels from
+    // the desktop's top-left corner.
     QPoint cursorPosition() const;
     // The size the capture would have, in pixels, and the key hint for the mode.
     QSize outputSize(const QRect &desktop) const;
@@ -118,6 +124,8 @@ private:
     int step(Qt::KeyboardModifiers modifiers) const;
     void loadElements();
     void makeDisplay(int screen);
+    // A drag or a handle is moving edges now, so snapping shows.
+    bool edgesMoving() const;
 
     std::vector<FrozenScreen> m_screens;
     std::vector<QImage> m_display;
