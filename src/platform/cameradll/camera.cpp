@@ -6,11 +6,13 @@
 
 #include "Elements.h"
 #include "GrabBackend.h"
+#include "Log.h"
 #include "SelectionOverlay.h"
 #include "Selector.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -114,8 +116,11 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     // Let pending repaints (the button just released) reach the screen first.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
+    QElapsedTimer timer;
+    timer.start();
     const std::unique_ptr<GrabBackend> backend = makeGrabBackend();
     GrabResult grabbed = backend->grab(QGuiApplication::screens());
+    qCDebug(lcCapture, "grab: %lld ms", timer.elapsed());
     if (grabbed.cancelled)
         return 0;
     if (!grabbed.error.isEmpty())
