@@ -40,7 +40,7 @@ if [[ "${1:-}" == --test ]]; then
     clang                           # the libFuzzer target
     # A headless Wayland session with the desktop portal, for the capture tests there
     sway swaybg xwayland grim wtype xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
-    pipewire libglib2.0-bin libwayland-dev libwayland-bin
+    pipewire libglib2.0-bin libwayland-dev libwayland-bin wayland-protocols
     kwin-wayland python3-dbus       # a headless KWin session and its screenshot interface
     # A headless GNOME Shell session (logind mocked on a private system bus) and its portal
     gnome-shell python3-dbusmock xdg-desktop-portal-gnome

@@ -131,7 +131,7 @@ struct Harness
         : layout(layout)
         , selector(layout.frozen())
     {
-        selector.setElementSource([elements](const Desktop &, const QList<WId> &) { return elements; });
+        selector.setElementSource([elements](const Desktop &, const QList<WId> &) { return Scene{ elements, {} }; });
         selector.show();
         for (int i = 0; i < selector.screenCount(); ++i)
             exposed = QTest::qWaitForWindowExposed(selector.overlay(i)) && exposed;
@@ -218,6 +218,8 @@ private slots:
 
     // The selector with synthetic screens
     void clickTakesTheElementUnderThePointer();
+    void inputOnAnotherWindowCountsWhereItIs_data();
+    void inputOnAnotherWindowCountsWhereItIs();
     void outcomes_data();
     void outcomes();
     void dragAcrossTheSeamComposesBothScreens();
@@ -720,6 +722,79 @@ void TestCapture::clickTakesTheElementUnderThePointer()
     walk.key(Qt::Key_Return);
     QCOMPARE(walk.selector.outcome(), Selector::Outcome::Accepted);
     QCOMPARE(walk.selector.selectedRect(), QRect(100, 100, 400, 300));
+}
+
+void TestCapture::inputOnAnotherWindowCountsWhereItIs_data()
+{
+    QTest::addColumn<bool>("placeKnown");  // the main window was found on the screen
+    QTest::addColumn<bool>("beforeFrame"); // the input comes before the selector's first frame
+    QTest::addColumn<bool>("dragged");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QRect>("selected");
+    const QRect button(230, 190, 100, 30); // the main window's button, where it is on the screen
+    QTest::newRow("a click, the windows found") << true << false << false << int(Selector::Outcome::Accepted) << button;
+    QTest::newRow("a click before the selector's first frame")
+        << true << true << false << int(Selector::Outcome::Accepted) << button;
+    QTest::newRow("a drag") << true << false << true << int(Selector::Outcome::Accepted)
+                            << QRect(QPoint(260, 205), QPoint(360, 280));
+    QTest::newRow("a click where the window's place is unknown")
+        << false << false << false << int(Selector::Outcome::Pending) << QRect();
+}
+
+void TestCapture::inputOnAnotherWindowCountsWhereItIs()
+{
+    QFETCH(bool, placeKnown);
+    QFETCH(bool, beforeFrame);
+    QFETCH(bool, dragged);
+    QFETCH(int, outcome);
+    QFETCH(QRect, selected);
+    // The program's main window, which the selector covers; the mouse is
+    // still with it. It thinks it is at (10, 10), the compositor put it at
+    // (210, 160), as on Wayland.
+    QWidget main(nullptr, Qt::FramelessWindowHint);
+    main.setGeometry(10, 10, 300, 200);
+    QPushButton inMain(u"截取屏幕"_s, &main);
+    inMain.setGeometry(20, 30, 100, 30);
+    QSignalSpy clicked(&inMain, &QPushButton::clicked);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    const QPointF offset = QPointF(210, 160) - QPointF(main.mapToGlobal(QPoint(0, 0)));
+
+    Elements e;
+    const int window = e.add(QRect(210, 160, 300, 200));
+    e.add(QRect(230, 190, 100, 30), window);
+    Scene scene{ e, {} };
+    if (placeKnown)
+        scene.ownWindows.push_back({ QRectF(210, 160, 300, 200), &main, offset });
+    Selector selector(OneScreen.frozen());
+    selector.setElementSource([scene](const Desktop &, const QList<WId> &) { return scene; });
+    selector.show();
+    if (!beforeFrame) {
+        QVERIFY(QTest::qWaitForWindowExposed(selector.overlay(0)));
+        selector.firstPainted();
+        QCoreApplication::processEvents();
+    }
+
+    // Over the button, as Qt sees the main window; over the screen's
+    // (260, 205), where it really is.
+    QWindow *w = main.windowHandle();
+    if (dragged) {
+        QTest::mousePress(w, Qt::LeftButton, {}, QPoint(50, 45));
+        QTest::mouseMove(w, QPoint(100, 80));
+        QTest::mouseMove(w, QPoint(150, 120));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(150, 120));
+    } else {
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(50, 45));
+    }
+    QCOMPARE(int(selector.outcome()), outcome);
+    QCOMPARE(selector.selectedRect(), selected);
+    if (outcome == int(Selector::Outcome::Accepted))
+        QCOMPARE(selector.selectedImage(), OneScreen.pictures()[0].copy(selected));
+    else
+        QCOMPARE(selector.mode(), Selector::Mode::Hovering);
+    // Never a click on the window under the selector.
+    QCOMPARE(clicked.count(), 0);
+    selector.hide();
 }
 
 void TestCapture::outcomes_data()

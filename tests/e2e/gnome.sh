@@ -7,9 +7,10 @@
 # (gnome_drive.py).
 #   1. a dragged region, saved with 保存图片, has exactly the pixels of the
 #      same region of a screenshot taken through the portal just before;
-#   2. ten captures, each taken with a single click, leave no new file
-#      anywhere in the home folder (GNOME's portal writes each screenshot
-#      there or to ~/Pictures), and the first click always counts;
+#   2. ten captures, each taken with a single click the moment the selector
+#      is shown, the pointer still, leave no new file anywhere in the home
+#      folder (GNOME's portal writes each screenshot there or to ~/Pictures),
+#      and the first click always counts;
 #   3. through XWayland (the program on its X11 platform inside the
 #      session), the same route and the same pixels as in 1.
 # gnome-shell needs logind: a mock of it answers on a private system bus.
@@ -28,7 +29,7 @@ done
 
 W=1280 H=800
 PROGRAM=$1
-unset DISPLAY WAYLAND_DISPLAY
+unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME
 # Settings stay in memory: nothing of the session itself lands in the home.
 export GSETTINGS_BACKEND=memory XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
 
@@ -57,6 +58,10 @@ pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
 E2E_PIDS+=($!)
 wait_for 10 "PipeWire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
 
+# The shell's one-time notice that there is no lock screen without GDM
+# would come and go over the pictures compared below: it counts as shown.
+mkdir -p "$HOME/.local/share/gnome-shell"
+touch "$HOME/.local/share/gnome-shell/lock-warning-shown"
 gnome-shell --headless --wayland --virtual-monitor "${W}x$H" >"$E2E_TMP/shell.log" 2>&1 &
 SHELL_PID=$!
 E2E_PIDS+=("$SHELL_PID")
@@ -186,17 +191,26 @@ pass "GNOME, Wayland: a dragged region, saved as BMP, has the pixels of the port
 # main window's buttons over AT-SPI under paths that no longer answer.
 kill "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
+# The pointer stays where a person's is after pressing 截取屏幕: over the
+# main window (at its place in the reference), first over the picture
+# display, then along the window's lower part.
+points=("400 250")
+for i in $(seq 9); do points+=("$((50 + i * 50)) $((H - 200))"); done
+background=$(convert "$reference" -format "%[pixel:p{4,$((H - 4))}]" info:)
+for p in "${points[@]}"; do
+  [[ $(convert "$reference" -format "%[pixel:p{${p% *},${p#* }}]" info:) != "$background" ]] ||
+    fail "the pointer at $p would not be over the main window: the shell placed it elsewhere"
+done
 missed=0
 for i in $(seq 10); do
   start_program "$PROGRAM" -platform wayland
   wait_shown 'Lumaro         '
-  drive move $((560 + i * 20)) $((H - 200))
+  drive move ${points[i - 1]}
   drive press 截取屏幕
   wait_shown 截取屏幕
-  # Once the selector is on the screen. A click the moment the program has
-  # shown it still reaches the main window under it: mutter 43 moves the
-  # pointer's focus to a new window only when the pointer moves.
-  sleep_until_still
+  # At once, the pointer still: mutter 43 moves the pointer's focus to a new
+  # window only when the pointer moves, so the click reaches the main window
+  # under the selector, and the selector must take it from there.
   drive click
   if ! closed_within 10 截取屏幕; then
     missed=$((missed + 1))
@@ -205,11 +219,21 @@ for i in $(seq 10); do
     closed_within 10 截取屏幕 || fail "capture $i: two clicks did not close the selector"
   fi
   route_was portal
+  if ((i == 1)); then
+    # The click took the element under the pointer on the screen: the
+    # picture display, 200 x 192 at (311, 163).
+    convert "$reference" -crop 200x192+311+163 +repage "$E2E_TMP/expected-click.png"
+    drive press 保存图片
+    wait_shown 打开文件
+    drive save "$E2E_TMP/out/click.bmp"
+    wait_for 15 "the saved capture" bash -c "[[ -s '$E2E_TMP/out/click.bmp' ]] && identify '$E2E_TMP/out/click.bmp' >/dev/null 2>&1"
+    expect_picture "$E2E_TMP/out/click.bmp" "$E2E_TMP/expected-click.png" "a click over the main window"
+  fi
   kill "$APP_PID"
   wait "$APP_PID" 2>/dev/null || true
 done
 ((missed == 0)) || fail "in $missed of ten captures the first click on the selector did nothing"
-pass "GNOME, Wayland: the first click on the selector always takes the capture"
+pass "GNOME, Wayland: a click the moment the selector is shown, the pointer still, takes what is under it"
 # Two files may appear, neither a picture: the shell's cache of its shutter
 # sound, and the file dialog's list of recent folders.
 left=$(files_since "$E2E_TMP/before-captures" |

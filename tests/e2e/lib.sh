@@ -24,11 +24,16 @@ if [[ -n "${E2E_AS_USER:-}" && $(id -u) -eq 0 ]]; then
   stage=$(mktemp -d /tmp/lumaro-e2e.XXXXXX)
   cp -a "$(dirname "$1")" "$stage/bin"
   cp -a "$E2E_DIR" "$stage/e2e"
+  # A script from elsewhere (bench/) comes along with its folder.
+  script=$stage/e2e/$(basename "$0")
+  if [[ $(cd "$(dirname "$0")" && pwd) != "$E2E_DIR" ]]; then
+    cp -a "$(dirname "$0")" "$stage/other"
+    script=$stage/other/$(basename "$0")
+  fi
   [[ -n "${LUMARO_TEST_DATA:-}" ]] && cp -a "$LUMARO_TEST_DATA" "$stage/data"
   chown -R "$E2E_USER:" "$stage"
   chmod 755 "$stage"
   bin=$stage/bin
-  script=$stage/e2e/$(basename "$0")
   program=$bin/$(basename "$1")
   shift
   exec setpriv --reuid="$E2E_USER" --regid="$E2E_USER" --clear-groups -- \

@@ -8,13 +8,11 @@
 #include "ScreencopyGrab.h"
 #endif
 
+#include "Log.h"
+
 #include <QGuiApplication>
-#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
-
-// Which route a capture took: QT_LOGGING_RULES="lumaro.capture.debug=true".
-Q_LOGGING_CATEGORY(lcRoute, "lumaro.capture", QtWarningMsg)
 
 namespace lumaro::capture {
 
@@ -37,14 +35,14 @@ public:
         m_used = m_first.get();
         GrabResult r = m_first->grab(screens);
         if (r.error.isEmpty() || r.cancelled) {
-            qCDebug(lcRoute, "route: %s", m_firstName);
+            qCDebug(lcCapture, "route: %s", m_firstName);
             return r;
         }
-        qCDebug(lcRoute, "route: %s failed (%s), then %s", m_firstName, qPrintable(r.error), m_secondName);
+        qCDebug(lcCapture, "route: %s failed (%s), then %s", m_firstName, qPrintable(r.error), m_secondName);
         m_used = m_second.get();
         r = m_second->grab(screens);
         if (r.error.isEmpty())
-            qCDebug(lcRoute, "route: %s", m_secondName);
+            qCDebug(lcCapture, "route: %s", m_secondName);
         return r;
     }
     void prepareOverlay(QWindow *window, int screen) override { m_used->prepareOverlay(window, screen); }
@@ -64,7 +62,7 @@ private:
 template<typename Backend>
 std::unique_ptr<GrabBackend> only(const char *name)
 {
-    qCDebug(lcRoute, "route: %s", name);
+    qCDebug(lcCapture, "route: %s", name);
     return std::make_unique<Backend>();
 }
 

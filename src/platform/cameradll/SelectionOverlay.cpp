@@ -1,5 +1,6 @@
 #include "SelectionOverlay.h"
 
+#include "Log.h"
 #include "Magnifier.h"
 #include "Selector.h"
 
@@ -187,7 +188,7 @@ void SelectionOverlay::refresh()
 }
 
 void SelectionOverlay::paintEvent(QPaintEvent *event)
-{
+{struct P{~P(){}} pp;
     const QImage &display = m_selector.display(m_screen);
     if (display.isNull())
         return; // the picture is still on its way (GrabBackend::fetch)
@@ -260,9 +261,19 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     }
     p.end();
 
+    // The windows under the selector are looked for once its frame is out.
+    // Under Wayland the first frame often comes before the compositor has
+    // made the window full screen, and a second one follows at once: the
+    // search waits for that (or for half a second, where it never comes).
+    if (!m_onScreen && (!onWayland() || (windowHandle() && windowHandle()->windowStates() & Qt::WindowFullScreen))) {
+        m_onScreen = true;
+        qCDebug(lcCapture, "selector: painted as shown, on screen %d", m_screen);
+        m_selector.firstPainted();
+    }
     if (m_firstPaint) {
         m_firstPaint = false;
-        m_selector.firstPainted();
+        if (!m_onScreen)
+            QTimer::singleShot(500, &m_selector, &Selector::firstPainted);
         // The keyboard can be taken only once the window is on the screen.
         const QPointF cursor = m_selector.cursor();
         const int cursorScreen = m_selector.desktop().screenAtLogical(cursor);

@@ -62,6 +62,7 @@ private:
     Layout m_painted;
     bool m_shown = false;
     bool m_firstPaint = true;
+    bool m_onScreen = false; // painted as the screen shows it (full screen under Wayland)
     int m_wheel = 0;
 };
 

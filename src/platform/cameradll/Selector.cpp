@@ -1,17 +1,24 @@
 #include "Selector.h"
 
+#include "Log.h"
+
 #include "Magnifier.h"
 #include "SelectionOverlay.h"
 
 #include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcCapture, "lumaro.capture", QtWarningMsg)
 
 namespace lumaro::capture {
 
@@ -59,7 +66,7 @@ void Selector::setPicture(int screen, QImage picture)
     emit changed();
 }
 
-void Selector::setElementSource(std::function<Elements(const Desktop &, const QList<WId> &)> source)
+void Selector::setElementSource(std::function<Scene(const Desktop &, const QList<WId> &)> source)
 {
     m_elementSource = std::move(source);
 }
@@ -71,12 +78,14 @@ void Selector::show()
             m_overlays.push_back(std::make_unique<SelectionOverlay>(*this, i));
             connect(this, &Selector::changed, m_overlays.back().get(), &SelectionOverlay::refresh);
         }
+    QCoreApplication::instance()->installEventFilter(this);
     for (auto &o : m_overlays)
         o->present();
 }
 
 void Selector::hide()
 {
+    QCoreApplication::instance()->removeEventFilter(this);
     for (auto &o : m_overlays)
         o->dismiss();
 }
@@ -428,30 +437,84 @@ void Selector::key(int key, Qt::KeyboardModifiers modifiers)
 
 void Selector::firstPainted()
 {
-    if (m_elementsLoaded)
+    if (m_elementsAsked)
         return;
-    m_elementsLoaded = true;
+    m_elementsAsked = true;
     // After the first frame is out: finding the windows costs round trips.
     QTimer::singleShot(0, this, &Selector::loadElements);
 }
 
 void Selector::loadElements()
 {
-    if (!m_elementSource || m_outcome != Outcome::Pending)
+    if (m_elementsLoaded || !m_elementSource || m_outcome != Outcome::Pending)
         return;
+    m_elementsLoaded = true;
     QList<WId> overlays;
     for (auto &o : m_overlays)
         overlays << o->winId();
-    Elements elements = m_elementSource(m_desktop, overlays);
+    QElapsedTimer timer;
+    timer.start();
+    Scene scene = m_elementSource(m_desktop, overlays);
+    qCDebug(lcCapture, "selector: windows found in %lld ms", timer.elapsed());
     std::vector<QRect> areas;
     for (const Desktop::Screen &s : m_desktop.screens())
         areas.push_back(s.area);
-    elements.setScreens(areas);
-    m_elements = std::move(elements);
+    scene.elements.setScreens(areas);
+    m_elements = std::move(scene.elements);
     m_snap = m_elements.edges();
+    m_ownWindows = std::move(scene.ownWindows);
     if (m_mode == Mode::Hovering)
         hover(m_cursor);
     emit changed();
+}
+
+std::optional<QPointF> Selector::offsetOf(const QWindow *window)
+{
+    // Input before the first frame: the windows are looked for now, once
+    // the pictures they are looked for in are all here.
+    const bool pictures = std::all_of(m_screens.begin(), m_screens.end(),
+                                      [](const FrozenScreen &s) { return !s.image.isNull(); });
+    if (!m_elementsLoaded && pictures)
+        loadElements();
+    for (const WindowOnScreen &w : m_ownWindows)
+        if (w.own && w.own->windowHandle() == window)
+            return w.ownOffset;
+    return std::nullopt;
+}
+
+bool Selector::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove
+        && type != QEvent::MouseButtonDblClick)
+        return false;
+    // Taken where the window system hands it over, before any widget sees it.
+    const auto *window = qobject_cast<QWindow *>(watched);
+    if (!window || m_outcome != Outcome::Pending)
+        return false;
+    for (auto &o : m_overlays)
+        if (o->windowHandle() == window)
+            return false;
+    const std::optional<QPointF> offset = offsetOf(window);
+    if (!offset)
+        return true; // somewhere unknown: not a click on the selector, nor one on the window
+    const auto *mouse = static_cast<const QMouseEvent *>(event);
+    const QPointF at = mouse->globalPosition() + *offset;
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        mousePress(at, mouse->button(), mouse->modifiers());
+        break;
+    case QEvent::MouseButtonRelease:
+        mouseRelease(at, mouse->button(), mouse->modifiers());
+        break;
+    case QEvent::MouseButtonDblClick:
+        mouseDoubleClick(at, mouse->button());
+        break;
+    default:
+        mouseMove(at, mouse->buttons(), mouse->modifiers());
+        break;
+    }
+    return true;
 }
 
 } // namespace lumaro::capture

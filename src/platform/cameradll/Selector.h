@@ -18,6 +18,15 @@ namespace lumaro::capture {
 
 class SelectionOverlay;
 
+// What the selector learns of the desktop once it is on the screen.
+struct Scene
+{
+    Elements elements; // what a click can take
+    // This program's other windows whose place on the screens is known, each
+    // with how far Qt's idea of that place is off (WindowOnScreen::ownOffset).
+    std::vector<WindowOnScreen> ownWindows;
+};
+
 // The region selector over the frozen screens: one overlay window per screen
 // shows it, this decides. It works in desktop pixels (see Desktop), so that a
 // selection may cross from one screen to another.
@@ -28,6 +37,13 @@ class SelectionOverlay;
 // the handles, the mouse and the keys. Enter or a double-click accepts, Esc
 // or a right click cancels (a right click while adjusting first drops the
 // selection).
+//
+// The mouse may still be with another of the program's windows while the
+// selector is up: a compositor may give the pointer to a new window only
+// once the pointer moves (mutter does), so a click with a still pointer goes
+// to the window that was under it. Such input counts as the selector's, at
+// the same place on the screen; where that window's place is not known, it
+// is dropped, never taken somewhere else.
 class Selector : public QObject
 {
     Q_OBJECT
@@ -38,9 +54,10 @@ public:
     explicit Selector(std::vector<FrozenScreen> screens, QObject *parent = nullptr);
     ~Selector() override;
 
-    // What a click can take. Asked for once the selector is first on screen,
-    // so that finding the windows never delays it.
-    void setElementSource(std::function<Elements(const Desktop &, const QList<WId> &overlays)> source);
+    // What a click can take, and where the program's own windows are. Asked
+    // for once the selector is first on screen, so that finding the windows
+    // never delays it (or at once, when input reaches another window first).
+    void setElementSource(std::function<Scene(const Desktop &, const QList<WId> &overlays)> source);
     // Runs for each overlay window before it shows (see GrabBackend::prepareOverlay).
     void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
     // A screen's picture that came after the selector (see GrabBackend::fetch).
@@ -116,6 +133,10 @@ public:
 signals:
     void changed();
 
+protected:
+    // Input that reaches another window of this program, while the selector is up.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void accept();
     void cancel();
@@ -123,6 +144,8 @@ private:
     void restoreLastRegion();
     int step(Qt::KeyboardModifiers modifiers) const;
     void loadElements();
+    // How far from where Qt thinks it is `window` is on the screens, if known.
+    std::optional<QPointF> offsetOf(const QWindow *window);
     void makeDisplay(int screen);
     // A drag or a handle is moving edges now, so snapping shows.
     bool edgesMoving() const;
@@ -134,9 +157,11 @@ private:
     SnapLines m_snap;
     ElementWalk m_walk;
     Selection m_selection;
-    std::function<Elements(const Desktop &, const QList<WId> &)> m_elementSource;
+    std::function<Scene(const Desktop &, const QList<WId> &)> m_elementSource;
     std::function<void(QWindow *, int)> m_prepare;
+    bool m_elementsAsked = false;  // after the first frame
     bool m_elementsLoaded = false;
+    std::vector<WindowOnScreen> m_ownWindows;
     std::optional<QRectF> m_lastRegion;
 
     Mode m_mode = Mode::Hovering;

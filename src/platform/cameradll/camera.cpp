@@ -6,11 +6,13 @@
 
 #include "Elements.h"
 #include "GrabBackend.h"
+#include "Log.h"
 #include "SelectionOverlay.h"
 #include "Selector.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -62,7 +64,7 @@ void addOwnWindow(Elements &elements, const Desktop &desktop, const QWidget *win
                 offset);
 }
 
-Elements findElements(GrabBackend &backend, const Desktop &desktop, const QList<WId> &overlays)
+Scene findScene(GrabBackend &backend, const Desktop &desktop, const QList<WId> &overlays)
 {
     QList<QWidget *> own;
     QWidget *active = QApplication::activeWindow();
@@ -73,20 +75,29 @@ Elements findElements(GrabBackend &backend, const Desktop &desktop, const QList<
         w == active ? own.prepend(w) : own.append(w);
     }
 
-    Elements elements;
+    Scene scene;
     const std::vector<WindowOnScreen> windows = backend.windows(own, overlays);
+    // Where the program's windows are: where Qt says, except on Wayland,
+    // where only those found in the screens' pictures are known.
+    const bool wayland = QGuiApplication::platformName().startsWith(u"wayland");
+    if (!wayland)
+        for (QWidget *w : std::as_const(own))
+            scene.ownWindows.push_back({ QRectF(w->frameGeometry()), w, {} });
     if (windows.empty()) {
         for (QWidget *w : std::as_const(own))
-            addOwnWindow(elements, desktop, w, QRectF(w->frameGeometry()), {});
-        return elements;
+            addOwnWindow(scene.elements, desktop, w, QRectF(w->frameGeometry()), {});
+        return scene;
     }
     for (const WindowOnScreen &w : windows) {
-        if (w.own)
-            addOwnWindow(elements, desktop, w.own, w.rect, w.ownOffset);
-        else
-            elements.add(desktop.fromLogical(w.rect));
+        if (w.own) {
+            addOwnWindow(scene.elements, desktop, w.own, w.rect, w.ownOffset);
+            if (wayland)
+                scene.ownWindows.push_back(w);
+        } else {
+            scene.elements.add(desktop.fromLogical(w.rect));
+        }
     }
-    return elements;
+    return scene;
 }
 
 } // namespace
@@ -114,8 +125,11 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     // Let pending repaints (the button just released) reach the screen first.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
+    QElapsedTimer timer;
+    timer.start();
     const std::unique_ptr<GrabBackend> backend = makeGrabBackend();
     GrabResult grabbed = backend->grab(QGuiApplication::screens());
+    qCDebug(lcCapture, "grab: %lld ms", timer.elapsed());
     if (grabbed.cancelled)
         return 0;
     if (!grabbed.error.isEmpty())
@@ -126,7 +140,7 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     Selector selector(std::move(grabbed.screens));
     selector.setLastRegion(g_lastRegion);
     selector.setElementSource([&backend](const Desktop &desktop, const QList<WId> &overlays) {
-        return findElements(*backend, desktop, overlays);
+        return findScene(*backend, desktop, overlays);
     });
     selector.setOverlayPreparer([&backend](QWindow *window, int screen) { backend->prepareOverlay(window, screen); });
     selector.show();
