@@ -34,4 +34,4 @@ ctest --output-on-failure --timeout 900 -j"$jobs" -L 'unit|fuzz'
 ctest --output-on-failure --timeout 900 -R '^e2e_capture$'
 cd ..
 
-bash scripts/windows.sh
+LUMARO_WERROR=$strict bash scripts/windows.sh

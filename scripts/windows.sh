@@ -23,7 +23,7 @@ step "Lumaro for Windows"
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
-      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
+      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DLUMARO_WERROR="${LUMARO_WERROR:-OFF}" >/dev/null
 cmake --build build-windows -j"$jobs"
 
 step "the installer"

@@ -775,8 +775,10 @@ void TestPicture::drops()
     }
     QCOMPARE(f.fakes.loader.loaded, loaded);
     QCOMPARE(f.fakes.prompt.shown.size(), told.isEmpty() ? 0 : 1);
+    // A file is named as the system writes paths (C:\…), a web address as it is.
+    const QString named = told.contains(u"://"_s) ? told : QDir::toNativeSeparators(told);
     if (!told.isEmpty())
-        QVERIFY2(f.fakes.prompt.shown.first().prompt.contains(u"“%1”"_s.arg(told)),
+        QVERIFY2(f.fakes.prompt.shown.first().prompt.contains(u"“%1”"_s.arg(named)),
                  qPrintable(f.fakes.prompt.shown.first().prompt));
     const bool opened = !loaded.isEmpty() && told.isEmpty();
     QCOMPARE(f->Imageshow->picture().image == before, !opened);

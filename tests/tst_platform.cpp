@@ -78,7 +78,7 @@ QImage pattern(int w, int h)
 }
 
 // Pixels no encoder can squeeze much.
-QImage noise(int w, int h)
+[[maybe_unused]] QImage noise(int w, int h)
 {
     QImage img(w, h, QImage::Format_RGB32);
     quint32 x = 12345;

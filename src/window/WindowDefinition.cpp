@@ -26,6 +26,40 @@ namespace lumaro {
 
 namespace {
 
+// The menu bar's height is final only once the window is on the screen: on
+// Windows it comes out a pixel taller than its hint beforehand. On the first
+// show the window takes up the difference, so that the client area keeps
+// its designed height.
+class KeepClientHeight final : public QObject
+{
+public:
+    KeepClientHeight(QMainWindow *window, int clientHeight)
+        : QObject(window)
+        , m_window(window)
+        , m_clientHeight(clientHeight)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show) {
+            m_window->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                if (QWidget *client = m_window->centralWidget(); client && client->height() != m_clientHeight)
+                    m_window->resize(m_window->width(), m_window->height() + m_clientHeight - client->height());
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    QMainWindow *m_window;
+    int m_clientHeight;
+};
+
 // Song-style first, as the captions were designed for; then the CJK fonts
 // that Linux desktops actually have.
 QFont captionFont()
@@ -231,6 +265,7 @@ void Form1::buildDefinition()
 
     // Client area of 565 x 495 pixels right below the menu bar.
     resize(twips::toPixels(8475), twips::toPixels(7425) + menuBar()->sizeHint().height());
+    new KeepClientHeight(this, twips::toPixels(7425));
 }
 
 } // namespace lumaro

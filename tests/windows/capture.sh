@@ -58,9 +58,9 @@ xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
 xdotool mousemove "$px1" "$py1" mouseup 1
 wait_gone "$OVERLAY"
 settle
-# The capture shows in Picture1, where the picture was.
+# The capture shows in Picture1, inside its two-pixel sunken border.
 read -r cx0 cy0 _ _ < <(control Picture1)
-shot "$cx0" "$cy0" "$pw" "$ph" "$E2E_TMP/shown.png"
+shot $((cx0 + 2)) $((cy0 + 2)) "$pw" "$ph" "$E2E_TMP/shown.png"
 expect_picture "$E2E_TMP/shown.png" "$E2E_TMP/expected.png" "the capture on show"
 pass "the capture shows"
 

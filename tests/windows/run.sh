@@ -16,4 +16,14 @@ program=$1
 shift
 args=("$@")
 [[ -n ${QT_QPA_PLATFORM:-} ]] && args+=(-platform "$QT_QPA_PLATFORM")
+# A test suite's log goes to a file, read out afterwards: Wine loses a
+# Windows program's console output when it ends.
+if [[ $(basename "$program") == tst_*.exe ]]; then
+  log=$(mktemp)
+  status=0
+  wine_run "$program" "${args[@]}" -o "$log,txt" || status=$?
+  cat "$log"
+  rm -f "$log"
+  exit "$status"
+fi
 wine_run "$program" "${args[@]}"
