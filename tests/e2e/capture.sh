@@ -12,12 +12,7 @@ shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
 picture_pixel=$(pixel $((px0 + pw / 2)) $((py0 + 20)))
 
 open_selector
-# Drag from the first to the last pixel of the picture: both corners count.
-xdotool mousemove "$px0" "$py0" mousedown 1
-xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
-xdotool mousemove "$px1" "$py1" mouseup 1
-wait_gone "$OVERLAY"
-settle
+drag_corners "$px0" "$py0" "$px1" "$py1"
 out=$E2E_TMP/capture.bmp
 save_capture "$out"
 [[ $(head -c 2 "$out") == BM ]] || fail "the saved file is not a BMP"

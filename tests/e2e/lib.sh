@@ -339,6 +339,16 @@ pixel() {
 }
 
 # shot X Y W H FILE: an independent screenshot of a screen rectangle.
+# drag_corners X0 Y0 X1 Y1: with the selector open, a drag from the first
+# to the last pixel of a region (both corners count); waits until the
+# selector is gone.
+drag_corners() {
+  xdotool mousemove "$1" "$2" mousedown 1
+  xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
+  xdotool mousemove "$3" "$4" mouseup 1
+  wait_gone "$OVERLAY"
+  settle
+}
 shot() { import -window root -crop "${3}x${4}+$1+$2" +repage "$5"; }
 
 # same_pixels A B: the two pictures differ in no pixel.

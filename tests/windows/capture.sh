@@ -53,11 +53,7 @@ px1=$((px0 + pw - 1)) py1=$((py0 + ph - 1))
 shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
 
 open_selector
-xdotool mousemove "$px0" "$py0" mousedown 1
-xdotool mousemove $(((px0 + px1) / 2)) $(((py0 + py1) / 2))
-xdotool mousemove "$px1" "$py1" mouseup 1
-wait_gone "$OVERLAY"
-settle
+drag_corners "$px0" "$py0" "$px1" "$py1"
 # The capture shows in Picture1, inside its two-pixel sunken border.
 read -r cx0 cy0 _ _ < <(control Picture1)
 shot $((cx0 + 2)) $((cy0 + 2)) "$pw" "$ph" "$E2E_TMP/shown.png"
