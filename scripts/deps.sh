@@ -42,6 +42,7 @@ if [[ "${1:-}" == --test ]]; then
     sway swaybg xwayland grim wtype xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
     pipewire libglib2.0-bin libwayland-dev libwayland-bin wayland-protocols
     kwin-wayland python3-dbus       # a headless KWin session and its screenshot interface
+    plasma-wayland-protocols        # KWin's fake input, for a pointer and keys there
     # A headless GNOME Shell session (logind mocked on a private system bus) and its portal
     gnome-shell python3-dbusmock xdg-desktop-portal-gnome
     # Installing: the validators, the Debian package's dependencies and checks

@@ -2,12 +2,16 @@
 # Capture under KWin, KDE Plasma's compositor: headless (its virtual
 # backend), with its own XWayland, on a session bus of its own. The program
 # runs on its X11 platform inside that session, where the X server sees only
-# X windows and the screen must come from the compositor. Clicks and keys go
-# in through XWayland (XTEST).
+# X windows and the screen must come from the compositor, and natively on
+# Wayland. Under X11, clicks and keys go in through XWayland (XTEST); on
+# Wayland through KWin's fake input (wlpointer), and KWin's own scripting
+# says where the windows are.
 #   1. KWin lets programs read the screen (as it does an installed Lumaro,
 #      whose desktop entry lists ScreenShot2): one click on the picture
 #      display takes exactly what KWin's screenshot interface shows there, and
-#      the log names the route, kwin; 保存图片 writes those pixels.
+#      the log names the route, kwin; 保存图片 writes those pixels. The same
+#      once on X11 and once natively on Wayland, and neither leaves a picture
+#      of the screen behind;
 #   2. KWin refuses (its permission check on, the program run from the build
 #      tree, not installed): the capture falls back to the desktop portal,
 #      which either gives the same pixels or says honestly why it cannot; the
@@ -17,6 +21,7 @@
 source "$(dirname "$0")/lib.sh"
 need cmake kwin_wayland Xwayland dbus-launch dbus-send compare identify convert /usr/bin/python3
 /usr/bin/python3 -c 'import dbus' 2>/dev/null || skip "python3-dbus is not installed (bash scripts/deps.sh --test)"
+[[ -x "${WLPOINTER:-}" ]] || skip "wlpointer was not built (libwayland-dev, libwayland-bin, plasma-wayland-protocols)"
 
 W=1280 H=800
 PROGRAM=$1
@@ -116,18 +121,100 @@ capture_display() {
   [[ -z "$file" ]] || save_capture "$file"
 }
 
+# ---- Natively on Wayland, where no X tool sees the windows: KWin itself
+# lists them (a script of its own, whose output goes to its log), and the
+# pointer and keys go in through KWin's fake input (wlpointer).
+# kwin_windows: "x y w h caption" per window KWin manages: the program's own
+# surface (its buffer), without KWin's frame. KWin trims the blanks around
+# a caption.
+kwin_windows() {
+  # Each list has a mark of its own in the log (the calls run in subshells).
+  local mark=windows-${EPOCHREALTIME/./} script=$E2E_TMP/windows.js
+  cat >"$script" <<EOF
+var cs = workspace.clientList();
+for (var i = 0; i < cs.length; ++i) {
+    var g = cs[i].bufferGeometry;
+    print("$mark " + g.x + " " + g.y + " " + g.width + " " + g.height + " " + cs[i].caption);
+}
+print("$mark end");
+EOF
+  dbus-send --session --print-reply --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.loadScript \
+    string:"$script" string:"$mark" >/dev/null || fail "KWin takes no script"
+  dbus-send --session --print-reply --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.start >/dev/null
+  wait_for 10 "KWin's list of windows" grep -q "^js: $mark end$" "$E2E_TMP/kwin.log"
+  dbus-send --session --print-reply --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.unloadScript \
+    string:"$mark" >/dev/null
+  sed -n "s/^js: $mark \([-0-9.]* [-0-9.]* [-0-9.]* [-0-9.]* .*\)$/\1/p" "$E2E_TMP/kwin.log"
+}
+# kwin_rect REGEX: "x y w h" of the first window whose caption matches.
+kwin_rect() {
+  local x y w h caption
+  while read -r x y w h caption; do
+    [[ $caption =~ $1 ]] && { echo "${x%.*} ${y%.*} ${w%.*} ${h%.*}"; return 0; }
+  done < <(kwin_windows)
+  return 1
+}
+wait_kwin() { wait_for 20 "a window named /$1/" kwin_rect "$1" >/dev/null; kwin_rect "$1"; }
+kwin_gone() { ! kwin_rect "$1" >/dev/null; }
+wait_kwin_gone() { wait_for 20 "the window /$1/ to close" kwin_gone "$1"; }
+pointer() { "$WLPOINTER" "$W" "$H" "$@" || fail "KWin took no input from wlpointer"; }
+wl_press() {
+  local p
+  read -r -a p < <(centre "$1")
+  pointer move "${p[@]}" wait 50 click
+}
+
 # ---- 1. KWin allows it: the capture goes through ScreenShot2.
-start_kwin KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
+start_kwin KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
+  QT_LOGGING_RULES="$QT_LOGGING_RULES;kwin_scripting.debug=true"
 lumaro
 touch "$E2E_TMP/before-captures"
 capture_display "$E2E_TMP/kwin.bmp" "$E2E_TMP/kwin-expected.ppm"
 route_was kwin
 expect_picture "$E2E_TMP/kwin.bmp" "$E2E_TMP/kwin-expected.ppm" "one click on the picture display, against KWin's picture"
 pass "KWin: one click on the picture display takes exactly KWin's pixels, by its screenshot interface; 保存图片 writes them"
+
+# ---- 1b. The same natively on Wayland, in the same KWin: the program on
+# Qt's Wayland platform.
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null || true
+# A pointer and keyboard that last, so that the program keeps its keyboard
+# while each command adds and removes its own.
+"$WLPOINTER" "$W" "$H" wait 3600000 &
+E2E_PIDS+=($!)
+QT_QPA_PLATFORM=wayland start_program "$PROGRAM"
+read -r wx wy ww wh < <(wait_kwin '^Lumaro$')
+read -r _ _ _ CLIENT_H < <(control_row client)
+CX=$wx CY=$((wy + wh - CLIENT_H))
+pointer move 5 5
+sleep_until_still
+read -r px py pw ph < <(control Imageshow)
+$SHOT "$E2E_TMP/wl-expected.ppm" "$px" "$py" "$pw" "$ph" || fail "KWin refused the reference picture"
+shown_before=$(grep -c 'selector: painted as shown' "$E2E_TMP/app.log" || true)
+wl_press Command5
+wait_for 20 "the selector, painted" bash -c "(( \$(grep -c 'selector: painted as shown' '$E2E_TMP/app.log') > $shown_before ))"
+wait_kwin '^截取屏幕$' >/dev/null
+sleep_until_still
+pointer move $((px + 50)) $((py + 100)) wait 100 move $((px + 51)) $((py + 100)) wait 50 click
+wait_kwin_gone '^截取屏幕$'
+sleep_until_still
+route_was kwin
+wl_press Command6
+wait_kwin '^打开文件$' >/dev/null
+sleep_until_still
+out=$E2E_TMP/wayland.bmp
+pointer type "$out"
+for _ in 1 2 3; do
+  pointer key Return wait 500
+  kwin_gone '^打开文件$' && break
+done
+wait_for 15 "the saved capture" bash -c "[[ -s '$out' ]] && identify '$out' >/dev/null 2>&1"
+expect_picture "$out" "$E2E_TMP/wl-expected.ppm" "natively on Wayland, one click on the picture display, against KWin's picture"
+pass "KWin, Wayland: one click on the picture display takes exactly KWin's pixels, by its screenshot interface; 保存图片 writes them"
 left=$(find "$HOME" -xdev -type f -newer "$E2E_TMP/before-captures" 2>/dev/null |
-  grep -vx "$E2E_TMP/kwin.bmp" | grep -iE '\.(png|jpe?g|ppm|bmp)$' || true)
-[[ -z "$left" ]] || fail "the capture left pictures of the screen behind: $left"
-pass "KWin: no picture of the screen is left behind"
+  grep -iE '\.(png|jpe?g|ppm|bmp)$' || true)
+[[ -z "$left" ]] || fail "the captures left pictures of the screen behind: $left"
+pass "KWin: no picture of the screen is left behind, on X11 or Wayland"
 kill "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 stop_kwin
