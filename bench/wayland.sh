@@ -19,7 +19,6 @@ if [[ -n ${E2E_STAGE:-} ]]; then bin=$(dirname "$1"); else bin=$(realpath "${BIN
 for tool in lumaro xdrive e2e_controls bench_wlframe; do
   [[ -x "$bin/$tool" ]] || { echo "no $bin/$tool: build first (bash scripts/build.sh)" >&2; exit 1; }
 done
-command -v sway >/dev/null || { echo "sway is not installed (bash scripts/deps.sh --test)" >&2; exit 1; }
 export XDRIVE=$bin/xdrive LUMARO_CONTROLS=$bin/e2e_controls
 E2E_AS_USER=1
 runs=${1:-21}
@@ -29,6 +28,7 @@ lib=$root/tests/e2e/lib.sh
 [[ -f $lib ]] || lib=$root/e2e/lib.sh # staged for the unprivileged user
 source "$lib" "$@"
 program=$1 runs=${2:-$runs}
+need sway swaymsg dbus-launch /usr/bin/python3
 wlframe=$bin/bench_wlframe
 
 median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
