@@ -192,10 +192,10 @@ static const struct zwlr_screencopy_frame_v1_listener copy_listener = {
     copy_buffer, copy_flags, copy_ready, copy_failed, copy_damage, copy_dmabuf, copy_done,
 };
 
-/* Dispatches until *flag is set; 0 after TimeoutMs without it. */
-static int dispatch_until(const int *flag)
+/* Dispatches until *flag is set; 0 after ms milliseconds without it. */
+static int dispatch_within(const int *flag, int ms)
 {
-    double end = now_ms() + TimeoutMs;
+    double end = now_ms() + ms;
     while (!*flag) {
         while (wl_display_prepare_read(display) != 0)
             wl_display_dispatch_pending(display);
@@ -217,6 +217,11 @@ static int dispatch_until(const int *flag)
         wl_display_dispatch_pending(display);
     }
     return 1;
+}
+
+static int dispatch_until(const int *flag)
+{
+    return dispatch_within(flag, TimeoutMs);
 }
 
 /* Starts a copy of the region (whole output when w == 0); the buffer is made
@@ -269,6 +274,18 @@ static void probe_remember(const Copy *c)
 {
     for (uint32_t row = 0; row < c->shm.height; row++)
         memcpy(before + row * Probe * 4, c->shm.data + row * c->shm.stride, Probe * 4);
+}
+
+/* The watched pixels as they are now (a plain copy, served with the next
+ * frame), then a copy with damage left under way for watch(). */
+static void watch_begin(Copy *c)
+{
+    copy_start(c, probe_x, probe_y, Probe, Probe, 0);
+    if (!dispatch_until(&c->ready) || c->failed)
+        die("the first screen copy failed");
+    probe_remember(c);
+    copy_end(c);
+    copy_start(c, probe_x, probe_y, Probe, Probe, 1);
 }
 
 /* Waits for the first presented frame whose watched pixels change, copying
@@ -329,31 +346,14 @@ static int click(int x, int y)
     zwlr_virtual_pointer_v1_frame(pointer);
     wl_display_roundtrip(display);
 
-    /* What the watched pixels show before the click: a plain copy (served
-     * with the next frame), then copies with damage until the screen has
-     * been at rest for 300 ms. */
+    /* What the watched pixels show before the click, once the screen has
+     * been at rest (no damaged frame) for 300 ms. */
     Copy c = { 0 };
-    copy_start(&c, probe_x, probe_y, Probe, Probe, 0);
-    if (!dispatch_until(&c.ready) || c.failed)
-        die("the first screen copy failed");
-    probe_remember(&c);
-    copy_end(&c);
-    copy_start(&c, probe_x, probe_y, Probe, Probe, 1);
+    watch_begin(&c);
     double give_up = now_ms() + TimeoutMs;
-    for (;;) {
-        double quiet = now_ms() + 300;
-        while (!c.ready && !c.failed && now_ms() < quiet) {
-            struct pollfd p = { wl_display_get_fd(display), POLLIN, 0 };
-            wl_display_flush(display);
-            if (poll(&p, 1, 20) > 0)
-                wl_display_dispatch(display);
-            else
-                wl_display_dispatch_pending(display);
-        }
+    while (dispatch_within(&c.ready, 300)) {
         if (c.failed)
             die("a screen copy failed");
-        if (!c.ready)
-            break;
         probe_remember(&c);
         copy_end(&c);
         copy_start(&c, probe_x, probe_y, Probe, Probe, 1);
@@ -371,7 +371,7 @@ static int click(int x, int y)
 
 /* ------------------------------------------------------------ floor */
 
-static int configured, presented;
+static int presented;
 static double presented_at;
 static struct wl_surface *floor_surface;
 static struct wl_buffer *floor_buffer;
@@ -390,7 +390,6 @@ static void surface_configure(void *data, struct xdg_surface *s, uint32_t serial
     wp_presentation_feedback_add_listener(fb, &feedback_listener, NULL);
     wl_surface_commit(floor_surface);
     wl_display_flush(display);
-    configured = 1;
 }
 static const struct xdg_surface_listener surface_listener = { surface_configure };
 
@@ -427,7 +426,6 @@ static void fb_discarded(void *data, struct wp_presentation_feedback *f)
 static const struct wp_presentation_feedback_listener feedback_listener = { fb_sync_output, fb_presented,
                                                                              fb_discarded };
 
-static Copy watch_copy;
 static double floor_start;
 
 /* The floor itself, started where the click would be. */
@@ -461,25 +459,14 @@ static int floor_mode(void)
 {
     if (!compositor || !wm_base || !presentation)
         die("the compositor lacks xdg-shell or presentation-time");
-    Copy *c = &watch_copy;
-    copy_start(c, probe_x, probe_y, Probe, Probe, 0);
-    if (!dispatch_until(&c->ready) || c->failed)
-        die("the first watch copy failed");
-    probe_remember(c);
-    copy_end(c);
-    copy_start(c, probe_x, probe_y, Probe, Probe, 1);
-    double seen = watch(c, floor_run);
+    Copy c = { 0 };
+    watch_begin(&c);
+    double seen = watch(&c, floor_run);
     if (!seen)
         return 2;
     /* Presentation feedback, where the compositor sends it (sway's
      * headless output does not). */
-    double end = now_ms() + 200;
-    while (!presented && now_ms() < end) {
-        struct pollfd p = { wl_display_get_fd(display), POLLIN, 0 };
-        wl_display_flush(display);
-        if (poll(&p, 1, 20) > 0)
-            wl_display_dispatch(display);
-    }
+    dispatch_within(&presented, 200);
     printf("frame_ms=%.2f", seen - floor_start);
     if (presented)
         printf(" presented_ms=%.2f", presented_at - floor_start);
