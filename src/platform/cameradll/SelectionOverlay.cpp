@@ -188,7 +188,7 @@ void SelectionOverlay::refresh()
 }
 
 void SelectionOverlay::paintEvent(QPaintEvent *event)
-{struct P{~P(){}} pp;
+{
     const QImage &display = m_selector.display(m_screen);
     if (display.isNull())
         return; // the picture is still on its way (GrabBackend::fetch)
