@@ -4,7 +4,10 @@
 # natively on Wayland, where it reads the screens through sway's screen copy
 # protocol (the log names the route taken):
 #   1. one click on the picture display takes exactly what grim sees there,
-#      and 保存图片 writes those pixels;
+#      and 保存图片 writes those pixels; the selector's window came on screen
+#      with the one frame it painted first (first_frame.py, on the program's
+#      Wayland log): sway makes it full screen only once it is mapped, and
+#      waits for a commit that answers that;
 #   2. a drag over a region and Enter: the same, for that region, and once
 #      more with the screen copy left out, through the portal;
 #   3. a capture cancelled with Esc changes nothing, and no picture of the
@@ -151,7 +154,7 @@ route_was() {
 
 # ---- 1. One click on the picture display, natively on Wayland.
 touch "$E2E_TMP/before-captures"
-lumaro_at wayland
+WAYLAND_DEBUG=client lumaro_at wayland
 read -r px py pw ph < <(control Imageshow)
 pointer move 5 5
 sleep_until_still
@@ -167,7 +170,8 @@ sleep_until_still
 save_capture "$E2E_TMP/click.bmp"
 expect_picture "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" "one click on the picture display, against grim"
 route_was screencopy
-pass "Wayland: one click on the picture display takes exactly what grim sees; 保存图片 writes it"
+/usr/bin/python3 "$E2E_DIR/first_frame.py" "$E2E_TMP/app.log" || fail "the selector's window did not come on screen with its first frame"
+pass "Wayland: one click on the picture display takes exactly what grim sees; 保存图片 writes it; the selector came on screen with one frame"
 
 # ---- 2. A dragged region, accepted on release.
 wayland_press Command7

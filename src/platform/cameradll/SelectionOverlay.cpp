@@ -261,15 +261,15 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     }
     p.end();
 
+    if (QRegion(rect()).subtracted(event->region()).isEmpty())
+        m_paintedSize = size();
+
     // The windows under the selector are looked for once its frame is out.
     // Under Wayland the first frame often comes before the compositor has
-    // made the window full screen, and a second one follows at once: the
-    // search waits for that (or for half a second, where it never comes).
-    if (!m_onScreen && (!onWayland() || (windowHandle() && windowHandle()->windowStates() & Qt::WindowFullScreen))) {
-        m_onScreen = true;
-        qCDebug(lcCapture, "selector: painted as shown, on screen %d", m_screen);
-        m_selector.firstPainted();
-    }
+    // made the window full screen (see changeEvent): the search waits for
+    // that, or for half a second where it never comes.
+    if (!onWayland() || (windowHandle() && windowHandle()->windowStates() & Qt::WindowFullScreen))
+        onScreen();
     if (m_firstPaint) {
         m_firstPaint = false;
         if (!m_onScreen)
@@ -286,6 +286,41 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
             });
         }
     }
+}
+
+void SelectionOverlay::onScreen()
+{
+    if (m_onScreen)
+        return;
+    m_onScreen = true;
+    qCDebug(lcCapture, "selector: painted as shown, on screen %d", m_screen);
+    m_selector.firstPainted();
+}
+
+void SelectionOverlay::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // A compositor that makes a window full screen only once it is mapped
+    // (sway) takes the change as done when the window next commits. The
+    // frame already painted is the full-screen one when the size stayed the
+    // same, and painting it again would cost a fresh full-screen buffer
+    // while the compositor holds the first. Where the size did change, the
+    // repaint that follows is the commit. Looked at once the change's
+    // resize, which comes after it, has been delivered.
+    if (event->type() == QEvent::WindowStateChange && onWayland() && (windowState() & Qt::WindowFullScreen)
+        && !m_onScreen)
+        QMetaObject::invokeMethod(this, &SelectionOverlay::fullScreenAsPainted, Qt::QueuedConnection);
+}
+
+void SelectionOverlay::fullScreenAsPainted()
+{
+    if (m_onScreen || !m_shown || m_paintedSize != size() || !windowHandle())
+        return;
+    // Qt commits the surface when its input region changes, and commits
+    // nothing for a frame it has already sent: the region of the whole
+    // window, the same input as none, makes that commit.
+    windowHandle()->setMask(QRegion(rect()));
+    onScreen();
 }
 
 void SelectionOverlay::updateCursorShape()

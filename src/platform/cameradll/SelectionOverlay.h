@@ -50,11 +50,18 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    // No focus frame is drawn: gaining the focus, which under Wayland comes
+    // while the window first goes on screen, repaints nothing.
+    void focusInEvent(QFocusEvent *) override {}
+    void focusOutEvent(QFocusEvent *) override {}
     // Tab walks the elements here, not the focus.
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
     void updateCursorShape();
+    void onScreen();
+    void fullScreenAsPainted();
     QString labelText() const;
 
     Selector &m_selector;
@@ -63,6 +70,7 @@ private:
     bool m_shown = false;
     bool m_firstPaint = true;
     bool m_onScreen = false; // painted as the screen shows it (full screen under Wayland)
+    QSize m_paintedSize;     // the size of the last frame painted whole
     int m_wheel = 0;
 };
 
