@@ -37,7 +37,9 @@ eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
 export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 XDG_CURRENT_DESKTOP=sway
 unset DISPLAY
-export QT_LOGGING_RULES="lumaro.capture.debug=true"
+# The capture log names the route; more rules may be added from outside
+# (QT_LOGGING_RULES="qt.qpa.wayland*=true", say), with E2E_KEEP=1 to keep it.
+export QT_LOGGING_RULES="lumaro.capture.debug=true${QT_LOGGING_RULES:+;$QT_LOGGING_RULES}"
 
 for size in ${WAYLAND_SIZES:-1920x1080 3840x2160}; do
   W=${size%x*} H=${size#*x}
