@@ -14,6 +14,7 @@
 #endif
 #include "Selection.h"
 #include "SelectionOverlay.h"
+#include "Shade.h"
 #include "Selector.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPicture>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -226,6 +228,9 @@ private slots:
     void ctrlReleaseAdjustsWithTheKeys();
     void spaceDuringTheDragKeepsTheSelection();
     void magnifierShowsThePixelUnderThePointer();
+    void shadeAsQPainterDarkens_data();
+    void shadeAsQPainterDarkens();
+    void frozenScreenPaintsAsQPainterDoes();
     void aSnapIsShownAsItWillBeTaken();
     void hintFollowsTheMode();
     void lastRegionComesBackWithR();
@@ -909,6 +914,102 @@ void TestCapture::spaceDuringTheDragKeepsTheSelection()
     QCOMPARE(h.selector.outcome(), Selector::Outcome::Pending);
     QCOMPARE(h.selector.mode(), Selector::Mode::Adjusting);
     QCOMPARE(h.selector.selection().rect(), QRect(QPoint(10, 10), QPoint(60, 60)));
+}
+
+// The one-pass copy of the frozen screen against QPainter drawing the picture
+// and a fill of the selector's shade over it: every value of every channel,
+// rows of every length around the four-pixel steps, a shifted picture, a
+// bright part, an area shared between two threads. What lies outside the
+// regions is left alone.
+void TestCapture::shadeAsQPainterDarkens_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QRegion>("dark");
+    QTest::addColumn<QRegion>("bright");
+    QTest::addColumn<QPoint>("offset");
+    const auto pm = QImage::Format_ARGB32_Premultiplied;
+    QTest::newRow("every value") << QSize(256, 4) << pm << QRegion(0, 0, 256, 4) << QRegion() << QPoint();
+    QTest::newRow("opaque buffer") << QSize(256, 4) << QImage::Format_RGB32 << QRegion(0, 0, 256, 4) << QRegion()
+                                   << QPoint();
+    for (int n : { 1, 2, 3, 4, 5, 7, 9 })
+        QTest::addRow("a row of %d", n) << QSize(16, 3) << pm << QRegion(1, 1, n, 1) << QRegion(2, 2, n, 1)
+                                        << QPoint();
+    QTest::newRow("shifted") << QSize(64, 40) << pm << QRegion(3, 5, 50, 30) << QRegion() << QPoint(17, 9);
+    QTest::newRow("a bright part") << QSize(64, 40) << pm << (QRegion(0, 0, 64, 40) - QRegion(10, 12, 21, 9))
+                                   << QRegion(10, 12, 21, 9) << QPoint(2, 1);
+    QTest::newRow("two threads") << QSize(1200, 700) << pm << (QRegion(0, 0, 1200, 700) - QRegion(301, 99, 400, 301))
+                                 << QRegion(301, 99, 400, 301) << QPoint(5, 0);
+}
+
+void TestCapture::shadeAsQPainterDarkens()
+{
+    QFETCH(QSize, size);
+    QFETCH(QImage::Format, format);
+    QFETCH(QRegion, dark);
+    QFETCH(QRegion, bright);
+    QFETCH(QPoint, offset);
+    // Every value in every channel. A compositor's XRGB may leave the top
+    // byte at 0 (every other row here): it is read as opaque all the same.
+    QImage picture(size + QSize(offset.x() + 3, offset.y() + 3), QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            line[x] = qRgb(x % 256, (255 - x + 3 * y) & 255, (x * 7 + y * 13) & 255);
+    }
+    QImage xrgb = picture;
+    for (int y = 1; y < xrgb.height(); y += 2) {
+        auto *line = reinterpret_cast<quint32 *>(xrgb.scanLine(y));
+        for (int x = 0; x < xrgb.width(); ++x)
+            line[x] &= 0x00ffffffu;
+    }
+    QImage expected(size, format);
+    expected.fill(QColor(1, 2, 3));
+    QImage actual = expected;
+    {
+        QPainter p(&expected);
+        p.setClipRegion(dark | bright);
+        p.drawImage(QPoint(), picture, QRect(offset, size));
+        for (const QRect &r : dark)
+            p.fillRect(r, QColor(0, 0, 0, 100));
+    }
+    QVERIFY(shade::copy(actual, dark, bright, xrgb, offset, 100));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            QVERIFY2(actual.pixel(x, y) == expected.pixel(x, y),
+                     qPrintable(u"(%1, %2): %3, not %4"_s.arg(x).arg(y).arg(actual.pixel(x, y), 8, 16)
+                                    .arg(expected.pixel(x, y), 8, 16)));
+}
+
+// The overlay paints the frozen screen in one pass where it can (a buffer
+// whose pixels are the picture's: here a picture it is rendered into, at a
+// shift), and pixel for pixel as QPainter draws it where it cannot (here a
+// recording, played back).
+void TestCapture::frozenScreenPaintsAsQPainterDoes()
+{
+    Harness h(OneScreen);
+    press(h.overlay(), QPointF(100, 80));
+    moveTo(h.overlay(), QPointF(300, 200));
+    h.key(Qt::Key_Space); // the selection stays, with its handles
+    release(h.overlay(), QPointF(300, 200));
+    QCOMPARE(h.selector.mode(), Selector::Mode::Adjusting);
+    const QSize size = h.overlay()->size();
+    QImage oneGo(size + QSize(20, 10), QImage::Format_ARGB32_Premultiplied);
+    oneGo.fill(Qt::transparent);
+    h.overlay()->render(&oneGo, QPoint(20, 10));
+    QPicture recorded;
+    h.overlay()->render(&recorded);
+    QImage byPainter(size, QImage::Format_ARGB32_Premultiplied);
+    byPainter.fill(Qt::transparent);
+    {
+        QPainter p(&byPainter);
+        p.drawPicture(0, 0, recorded);
+    }
+    QCOMPARE(oneGo.copy(QRect(QPoint(20, 10), size)), byPainter);
+    // And against the picture itself: as it is inside, darker outside.
+    const QImage picture = h.layout.pictures()[0];
+    QCOMPARE(byPainter.pixel(200, 150), picture.pixel(200, 150));
+    QVERIFY(qRed(byPainter.pixel(50, 300)) < qRed(picture.pixel(50, 300)));
 }
 
 void TestCapture::magnifierShowsThePixelUnderThePointer()

@@ -19,7 +19,7 @@ overlay_xdg = overlay_surface = None
 attaches = []
 unanswered = None     # serial acknowledged and not yet committed
 
-request = re.compile(r"^\[[\d.]+\]\s+-> (\w+)@(\d+)\.(\w+)\((.*)\)$")
+request = re.compile(r"^\[\s*[\d.]+\]\s+-> (\w+)@(\d+)\.(\w+)\((.*)\)$")
 for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
     line = line.rstrip("\n")
     if ON_SCREEN in line and overlay_surface is not None:

@@ -3,11 +3,13 @@
 #include "Log.h"
 #include "Magnifier.h"
 #include "Selector.h"
+#include "Shade.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -200,14 +202,17 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
 
     // The frozen screen, darker where nothing is selected. Dimmed as it is
     // painted: a darker copy made beforehand would cost more than it saves,
-    // most of it in touching fresh memory before the first frame.
-    const QRect exposed = event->rect();
-    p.drawImage(QRectF(exposed), display, source(QRectF(exposed)));
-    QRegion dark(exposed);
-    if (!l.bright.isEmpty())
-        dark -= l.bright.toAlignedRect();
-    for (const QRect &r : dark)
-        p.fillRect(r, Dim);
+    // most of it in touching fresh memory before the first frame. In one
+    // pass where the picture's pixels are the buffer's, else by QPainter.
+    const QRegion exposed = event->region() & rect();
+    const QRegion bright = exposed & l.bright.toAlignedRect();
+    const QRegion dark = exposed - bright;
+    if (!paintFrozen(p, display, dark, bright)) {
+        const QRect all = exposed.boundingRect();
+        p.drawImage(QRectF(all), display, source(QRectF(all)));
+        for (const QRect &r : dark)
+            p.fillRect(r, Dim);
+    }
 
     if (!l.lit.isEmpty()) {
         // A dark and a light line, so the edge shows on any picture.
@@ -286,6 +291,40 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
             });
         }
     }
+}
+
+bool SelectionOverlay::paintFrozen(QPainter &p, const QImage &display, const QRegion &dark, const QRegion &bright)
+{
+    // Straight into the window's buffer, where the picture's pixels are the
+    // buffer's pixels: the same scale, whole pixels, nothing but a shift.
+    QPaintDevice *device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    auto *buffer = static_cast<QImage *>(device);
+    const QTransform t = p.deviceTransform();
+    if (t.type() > QTransform::TxScale || width() <= 0 || height() <= 0)
+        return false;
+    const qreal sx = qreal(display.width()) / width(), sy = qreal(display.height()) / height();
+    if (t.m11() != sx || t.m22() != sy || t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+        return false;
+    // Every rectangle must land on whole device pixels (a fractional scale
+    // may not), or the copy would reach past the rectangles it was given.
+    bool whole = true;
+    const auto toDevice = [&t, &whole](const QRegion &r) {
+        QRegion out;
+        for (const QRect &rect : r) {
+            const QRectF mapped = t.mapRect(QRectF(rect));
+            whole = whole && QRectF(mapped.toAlignedRect()) == mapped;
+            out += mapped.toAlignedRect();
+        }
+        return out;
+    };
+    const QRegion darkPixels = toDevice(dark), brightPixels = toDevice(bright);
+    if (!whole)
+        return false;
+    // Device pixel (0,0) of the buffer shows the picture's pixel at -shift.
+    const QPoint shift(-int(t.dx()), -int(t.dy()));
+    return shade::copy(*buffer, darkPixels, brightPixels, display, shift, Dim.alpha());
 }
 
 void SelectionOverlay::onScreen()

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QLineF>
+#include <QRegion>
 #include <QWidget>
 
 #include <vector>
+
+class QPainter;
 
 namespace lumaro::capture {
 
@@ -60,6 +63,7 @@ protected:
 
 private:
     void updateCursorShape();
+    bool paintFrozen(QPainter &p, const QImage &display, const QRegion &dark, const QRegion &bright);
     void onScreen();
     void fullScreenAsPainted();
     QString labelText() const;
