@@ -5,9 +5,10 @@
 # protocol (the log names the route taken):
 #   1. one click on the picture display takes exactly what grim sees there,
 #      and 保存图片 writes those pixels; the selector's window came on screen
-#      with the one frame it painted first (first_frame.py, on the program's
-#      Wayland log): sway makes it full screen only once it is mapped, and
-#      waits for a commit that answers that;
+#      with the one frame it painted first, and painted it whole only once
+#      (first_frame.py, on the program's Wayland log): sway makes it full
+#      screen only once it is mapped, and waits for a commit that answers
+#      that;
 #   2. a drag over a region and Enter: the same, for that region, and once
 #      more with the screen copy left out, through the portal;
 #   3. a capture cancelled with Esc changes nothing, and no picture of the
