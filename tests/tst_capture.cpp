@@ -222,6 +222,8 @@ private slots:
     void clickTakesTheElementUnderThePointer();
     void inputOnAnotherWindowCountsWhereItIs_data();
     void inputOnAnotherWindowCountsWhereItIs();
+    void pointerCountsOnceItsWindowIsFound_data();
+    void pointerCountsOnceItsWindowIsFound();
     void outcomes_data();
     void outcomes();
     void dragAcrossTheSeamComposesBothScreens();
@@ -799,6 +801,69 @@ void TestCapture::inputOnAnotherWindowCountsWhereItIs()
         QCOMPARE(selector.mode(), Selector::Mode::Hovering);
     // Never a click on the window under the selector.
     QCOMPARE(clicked.count(), 0);
+    selector.hide();
+}
+
+// Under Wayland the pointer's place from Qt is relative to where Qt thinks
+// the window under it is: nothing is highlighted, magnified or taken there
+// until that window has been found on the screen, and then it is the place
+// on the screen that counts. Where the window is not found, the pointer's
+// first move over the selector places it.
+void TestCapture::pointerCountsOnceItsWindowIsFound_data()
+{
+    QTest::addColumn<bool>("placeKnown");
+    QTest::newRow("window found") << true;
+    QTest::newRow("window not found") << false;
+}
+
+void TestCapture::pointerCountsOnceItsWindowIsFound()
+{
+    QFETCH(bool, placeKnown);
+    QWidget main(nullptr, Qt::FramelessWindowHint); // thinks it is at (10, 10), is at (210, 160)
+    main.setGeometry(10, 10, 300, 200);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    const QPointF offset = QPointF(210, 160) - QPointF(main.mapToGlobal(QPoint(0, 0)));
+    Elements e;
+    const int window = e.add(QRect(210, 160, 300, 200));
+    e.add(QRect(230, 190, 100, 30), window); // a button
+    Scene scene{ e, {} };
+    if (placeKnown)
+        scene.ownWindows.push_back({ QRectF(210, 160, 300, 200), &main, offset });
+    QGuiApplication::clipboard()->setText(u"before"_s);
+
+    Selector selector(OneScreen.frozen());
+    selector.setElementSource([scene](const Desktop &, const QList<WId> &) { return scene; });
+    selector.placeCursorLater(main.mapToGlobal(QPointF(50, 45)), main.windowHandle()); // over the button
+    selector.show();
+    QVERIFY(QTest::qWaitForWindowExposed(selector.overlay(0)));
+    QVERIFY(selector.lit().isEmpty());
+    QVERIFY(!selector.magnifierShown());
+    QVERIFY(selector.overlay(0)->layout().magnifier.isEmpty());
+    QVERIFY(selector.overlay(0)->layout().label.isEmpty());
+    QTest::keyClick(selector.overlay(0), Qt::Key_C);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"before"_s); // no colour from a place not known
+    QTest::keyClick(selector.overlay(0), Qt::Key_Return);
+    QCOMPARE(selector.outcome(), Selector::Outcome::Pending); // nothing shown to take
+
+    selector.firstPainted();
+    QTRY_VERIFY(!selector.lit().isEmpty() || !placeKnown);
+    if (placeKnown) {
+        QCOMPARE(selector.cursor(), QPointF(260, 205));
+        QCOMPARE(selector.lit(), QRect(230, 190, 100, 30));
+        QVERIFY(selector.magnifierShown());
+        QVERIFY(!selector.overlay(0)->layout().magnifier.isEmpty());
+    } else {
+        QCoreApplication::processEvents();
+        QVERIFY(selector.lit().isEmpty());
+        QVERIFY(!selector.magnifierShown());
+        moveTo(selector.overlay(0), QPointF(300, 300), Qt::NoButton);
+        QCOMPARE(selector.lit(), QRect(210, 160, 300, 200));
+        QVERIFY(selector.magnifierShown());
+    }
+    QTest::keyClick(selector.overlay(0), Qt::Key_Return);
+    QCOMPARE(selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(selector.selectedRect(), placeKnown ? QRect(230, 190, 100, 30) : QRect(210, 160, 300, 200));
     selector.hide();
 }
 

@@ -144,7 +144,7 @@ SelectionOverlay::Layout SelectionOverlay::layout() const
     }
 
     const QPointF cursor = m_selector.cursor() - QPointF(m_selector.screen(m_screen).geometry.topLeft());
-    const bool cursorHere = all.contains(cursor.toPoint());
+    const bool cursorHere = m_selector.cursorPlaced() && all.contains(cursor.toPoint());
     if (m_selector.magnifierShown() && cursorHere)
         l.magnifier = magnifier::place(cursor.toPoint(), all);
 

@@ -40,7 +40,18 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     m_display.resize(m_screens.size());
     for (int i = 0; i < screenCount(); ++i)
         makeDisplay(i);
-    hover(QCursor::pos());
+    if (QGuiApplication::platformName().startsWith(u"wayland"))
+        placeCursorLater(QCursor::pos(), QGuiApplication::topLevelAt(QCursor::pos()));
+    else
+        hover(QCursor::pos());
+}
+
+void Selector::placeCursorLater(QPointF qtPosition, QWindow *over)
+{
+    m_cursor = qtPosition;
+    m_cursorOver = over;
+    m_cursorPlaced = false;
+    m_walk.follow({});
 }
 
 Selector::~Selector() = default;
@@ -263,6 +274,7 @@ void Selector::mousePress(QPointF at, Qt::MouseButton button, Qt::KeyboardModifi
 {
     Q_UNUSED(modifiers);
     m_cursor = at;
+    m_cursorPlaced = true;
     if (button == Qt::RightButton) {
         if (m_mode == Mode::Adjusting) {
             // The best peers' way: the first right click drops the selection.
@@ -297,6 +309,7 @@ void Selector::mousePress(QPointF at, Qt::MouseButton button, Qt::KeyboardModifi
 void Selector::mouseMove(QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 {
     m_cursor = at;
+    m_cursorPlaced = true;
     const SnapLines *snap = (modifiers & Qt::AltModifier) ? nullptr : &m_snap;
     const int reach = int(std::lround(SnapReach * m_desktop.scale()));
     if (m_mode == Mode::Adjusting && m_selection.adjusting() != Handle::None && (buttons & Qt::LeftButton)) {
@@ -356,6 +369,7 @@ void Selector::mouseRelease(QPointF at, Qt::MouseButton button, Qt::KeyboardModi
 void Selector::mouseDoubleClick(QPointF at, Qt::MouseButton button)
 {
     m_cursor = at;
+    m_cursorPlaced = true;
     if (button != Qt::LeftButton || m_mode != Mode::Adjusting)
         return;
     if (m_selection.handleAt(m_desktop.toDesktop(at), 0) == Handle::Inside)
@@ -382,6 +396,8 @@ void Selector::key(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Enter:
         if (m_mode == Mode::Hovering) {
             QRect r = m_walk.current();
+            if (r.isEmpty() && !m_cursorPlaced)
+                return; // nothing shown to take yet
             if (r.isEmpty())
                 r = m_desktop.cellAt(m_cursor);
             m_selection.set(r);
@@ -405,7 +421,8 @@ void Selector::key(int key, Qt::KeyboardModifiers modifiers)
         break;
     case Qt::Key_C:
         // The colour goes to the clipboard; the selection goes on.
-        QGuiApplication::clipboard()->setText(colourUnderCursor());
+        if (m_cursorPlaced)
+            QGuiApplication::clipboard()->setText(colourUnderCursor());
         break;
     case Qt::Key_R:
         restoreLastRegion();
@@ -463,7 +480,13 @@ void Selector::loadElements()
     m_elements = std::move(scene.elements);
     m_snap = m_elements.edges();
     m_ownWindows = std::move(scene.ownWindows);
-    if (m_mode == Mode::Hovering)
+    if (!m_cursorPlaced && m_cursorOver)
+        for (const WindowOnScreen &w : m_ownWindows)
+            if (w.own && w.own->windowHandle() == m_cursorOver) {
+                m_cursor += w.ownOffset;
+                m_cursorPlaced = true;
+            }
+    if (m_mode == Mode::Hovering && m_cursorPlaced)
         hover(m_cursor);
     emit changed();
 }

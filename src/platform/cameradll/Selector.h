@@ -8,6 +8,8 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QPointF>
+#include <QPointer>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -95,7 +97,8 @@ public:
     bool litIsWholeScreen() const;
     const Selection &selection() const { return m_selection; }
     QPointF cursor() const { return m_cursor; }   // logical
-    bool magnifierShown() const { return m_magnifier; }
+    bool cursorPlaced() const { return m_cursorPlaced; }
+    bool magnifierShown() const { return m_magnifier && m_cursorPlaced; }
     // The desktop pixel the pointer stands for: the one under it, or where a
     // drag has snapped, the pixel at the snapped edge, which is what a
     // release there takes.
@@ -122,6 +125,12 @@ public:
     void wheel(int steps);
     void key(int key, Qt::KeyboardModifiers modifiers);
     void firstPainted();
+    // Where the pointer is, as Qt gives it over `over` (a window of this
+    // program), counts only once that window has been found on the screen
+    // (see WindowOnScreen::ownOffset): until then, or until the pointer
+    // moves over the selector, nothing is highlighted or magnified under
+    // it. Under Wayland no program knows where its windows are.
+    void placeCursorLater(QPointF qtPosition, QWindow *over);
 
     // Handles and edges take the mouse this far from them, in logical pixels.
     static constexpr qreal HandleReach = 6;
@@ -167,6 +176,8 @@ private:
     Mode m_mode = Mode::Hovering;
     Outcome m_outcome = Outcome::Pending;
     QPointF m_cursor;
+    bool m_cursorPlaced = true; // m_cursor is where the pointer is (see placeCursorLater)
+    QPointer<QWindow> m_cursorOver;
     bool m_magnifier = true;
     // A press not yet known to be a click or a drag.
     bool m_pressed = false;
