@@ -35,29 +35,14 @@ median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2
 
 eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
-export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 XDG_CURRENT_DESKTOP=sway
-unset DISPLAY
+export XDG_CURRENT_DESKTOP=sway
 # The capture log names the route; more rules may be added from outside
 # (QT_LOGGING_RULES="qt.qpa.wayland*=true", say), with E2E_KEEP=1 to keep it.
 export QT_LOGGING_RULES="lumaro.capture.debug=true${QT_LOGGING_RULES:+;$QT_LOGGING_RULES}"
 
 for size in ${WAYLAND_SIZES:-1920x1080 3840x2160}; do
   W=${size%x*} H=${size#*x}
-  cat >"$E2E_TMP/sway.conf" <<EOF
-output HEADLESS-1 resolution ${W}x${H} position 0,0 bg #336699 solid_color
-xwayland disable
-default_border none
-default_floating_border none
-for_window [app_id=".*"] floating enable
-EOF
-  rm -f "$XDG_RUNTIME_DIR"/wayland-* "$XDG_RUNTIME_DIR"/sway-ipc.*
-  sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
-  sway_pid=$!
-  E2E_PIDS+=("$sway_pid")
-  wait_for 20 "sway" bash -c "compgen -G '$XDG_RUNTIME_DIR/wayland-*.lock' >/dev/null && compgen -G '$XDG_RUNTIME_DIR/sway-ipc.*' >/dev/null"
-  WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*.lock" | head -n1)" .lock)
-  SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" | head -n1)
-  export WAYLAND_DISPLAY SWAYSOCK
+  start_sway "$W" "$H"
   : >"$E2E_TMP/floor" >"$E2E_TMP/frame"
   for ((i = 0; i < runs; i++)); do
     # The floor, watched at the output's far corner (the program's window
@@ -86,6 +71,6 @@ walk(json.load(sys.stdin)); sys.exit(1)')
   floor=$(median <"$E2E_TMP/floor") frame=$(median <"$E2E_TMP/frame")
   printf '%s: click to the selector'\''s first presented frame %.1f ms; floor %.1f ms; ratio %.2fx   (medians of %d runs)\n' \
     "$size" "$frame" "$floor" "$(awk -v a="$frame" -v b="$floor" 'BEGIN {print a / b}')" "$runs"
-  kill "$sway_pid"
-  wait "$sway_pid" 2>/dev/null || true
+  kill "$SWAY_PID"
+  wait "$SWAY_PID" 2>/dev/null || true
 done

@@ -144,6 +144,32 @@ start_display() {
 
 # start_atspi: a session bus and the accessibility bus on it, so that the
 # program can be read from outside as a screen reader reads it.
+# start_sway W H [xwayland]: a headless sway (pixman renderer) with one W x H
+# output and every window floating, XWayland on if asked; exports
+# WAYLAND_DISPLAY and SWAYSOCK, sets SWAY_PID.
+start_sway() {
+  local xwayland=disable
+  [[ ${3:-} == xwayland ]] && xwayland=enable
+  cat >"$E2E_TMP/sway.conf" <<EOF
+output HEADLESS-1 resolution $1x$2 position 0,0 bg #336699 solid_color
+xwayland $xwayland
+default_border none
+default_floating_border none
+for_window [app_id=".*"] floating enable
+for_window [class=".*"] floating enable
+EOF
+  export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
+  unset DISPLAY
+  rm -f "$XDG_RUNTIME_DIR"/wayland-* "$XDG_RUNTIME_DIR"/sway-ipc.*
+  sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+  SWAY_PID=$!
+  E2E_PIDS+=("$SWAY_PID")
+  wait_for 20 "sway" bash -c "compgen -G '$XDG_RUNTIME_DIR/wayland-*.lock' >/dev/null && compgen -G '$XDG_RUNTIME_DIR/sway-ipc.*' >/dev/null"
+  WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*.lock" | head -n1)" .lock)
+  SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" | head -n1)
+  export WAYLAND_DISPLAY SWAYSOCK
+}
+
 start_atspi() {
   eval "$(dbus-launch --sh-syntax)"
   E2E_PIDS+=("$DBUS_SESSION_BUS_PID")

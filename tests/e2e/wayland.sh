@@ -30,22 +30,8 @@ W=1280 H=1024
 # ---- The session: a bus, sway, the portal's permission, a lasting keyboard.
 eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
-cat >"$E2E_TMP/sway.conf" <<EOF
-output HEADLESS-1 resolution ${W}x${H} position 0,0 bg #336699 solid_color
-xwayland enable
-default_border none
-default_floating_border none
-for_window [app_id=".*"] floating enable
-for_window [class=".*"] floating enable
-EOF
-export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 XDG_CURRENT_DESKTOP=sway:gnome
-unset DISPLAY
-sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
-E2E_PIDS+=($!)
-wait_for 20 "sway" bash -c "compgen -G '$XDG_RUNTIME_DIR/wayland-*.lock' >/dev/null && compgen -G '$XDG_RUNTIME_DIR/sway-ipc.*' >/dev/null"
-WAYLAND_DISPLAY=$(basename "$(compgen -G "$XDG_RUNTIME_DIR/wayland-*.lock" | head -n1)" .lock)
-SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*" | head -n1)
-export WAYLAND_DISPLAY SWAYSOCK
+export XDG_CURRENT_DESKTOP=sway:gnome
+start_sway "$W" "$H" xwayland
 # The portal and its backends start on demand, and need to know the session;
 # the wlr backend also needs PipeWire running, or it gives up at once.
 dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR
