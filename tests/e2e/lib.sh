@@ -274,7 +274,10 @@ wait_gone() {
 # Enter goes again until the dialog closes or asks a question of its own.
 file_dialog_answer() {
   xdotool type --delay 2 "$2"
-  settle 100
+  # The typing given a moment to land; the screen need not come to rest,
+  # as the Windows style's default button glows on and on. Whether the
+  # dialog took the name is what counts, below.
+  "$XDRIVE" settle 100 2000 || true
   local _ __
   for _ in 1 2 3; do
     xdotool key Return

@@ -35,12 +35,14 @@ title=$(xprop -id "$MAIN" _NET_WM_NAME | sed -E 's/^[^"]*"(.*)"$/\1/')
 [[ $title == "Lumaro         " ]] || fail "title is '$title'"
 pass "title: Lumaro and nine blanks"
 
-# The frame is as wide at the bottom as at the sides.
+# The frame is as wide at the bottom as at the sides. Read once the screen
+# rests: on its first show the window may still grow by the menu bar's
+# last pixel.
+settle
 read -r x y w h < <(geometry "$MAIN")
 read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
 border=$(((w - CLIENT_W) / 2))
 CX=$((x + border)) CY=$((y + h - border - CLIENT_H))
-settle
 # The client area's bottom-right corner shows the window's background, the
 # pixel beyond it the frame.
 bg=$(pixel $((CX + CLIENT_W - 2)) $((CY + CLIENT_H - 2)))
