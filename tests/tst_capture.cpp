@@ -65,6 +65,9 @@ struct Layout
 {
     std::vector<QRect> logical;
     std::vector<qreal> scales;
+    // Where each screen lies in the window system's pixels (X11, Windows);
+    // none: a logical layout (Wayland).
+    std::vector<QRect> native = {};
 
     std::vector<QImage> pictures() const
     {
@@ -75,9 +78,9 @@ struct Layout
     }
     Desktop desktop() const
     {
-        std::vector<std::pair<QRect, qreal>> s;
+        std::vector<Desktop::Place> s;
         for (std::size_t i = 0; i < logical.size(); ++i)
-            s.push_back({ logical[i], scales[i] });
+            s.push_back({ logical[i], scales[i], native.empty() ? QRect() : native[i] });
         return Desktop(s);
     }
     std::vector<FrozenScreen> frozen() const
@@ -85,7 +88,7 @@ struct Layout
         std::vector<FrozenScreen> f;
         const auto p = pictures();
         for (std::size_t i = 0; i < logical.size(); ++i)
-            f.push_back({ nullptr, logical[i], p[i], p[i].size() });
+            f.push_back({ nullptr, logical[i], p[i], p[i].size(), native.empty() ? QRect() : native[i] });
         return f;
     }
 };

@@ -2,16 +2,33 @@
 
 #include "window/Twips.h"
 
+#include <qdrawutil.h>
+#include <QEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace lumaro {
+
+namespace {
+
+// The classic sunken picture box border, two pixels at 96 dpi.
+constexpr int BorderWidth = 2;
+
+// The border in the screen's pixels: never thinner than one, and whole, so
+// that it meets the capture without a gap.
+int borderPixels(qreal ratio)
+{
+    return std::max(1, int(std::lround(BorderWidth * ratio)));
+}
+
+} // namespace
 
 CaptureDisplay::CaptureDisplay(QWidget *parent)
     : QFrame(parent)
 {
-    // The classic sunken two-pixel picture box border.
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(2);
+    setLineWidth(BorderWidth);
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -30,22 +47,43 @@ void CaptureDisplay::setCapture(const QImage &image)
 
 void CaptureDisplay::fitToCapture()
 {
-    // The picture's size plus the border, from the box's unchanged corner.
+    // The picture's size plus the border, from the box's unchanged corner,
+    // in the screen's pixels; the box covers them whole.
     if (!m_autoSize || m_image.isNull())
         return;
-    const QSize s = m_image.deviceIndependentSize().toSize() + QSize(2 * frameWidth(), 2 * frameWidth());
-    twips::setWidth(this, float(twips::fromPixels(s.width())));
-    twips::setHeight(this, float(twips::fromPixels(s.height())));
+    const qreal ratio = devicePixelRatioF();
+    const int border = 2 * borderPixels(ratio);
+    twips::setWidth(this, float(twips::covering(m_image.width() + border, ratio)));
+    twips::setHeight(this, float(twips::covering(m_image.height() + border, ratio)));
+}
+
+bool CaptureDisplay::event(QEvent *event)
+{
+    // Moved to a screen of another scale: the same pixels take another size.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        fitToCapture();
+    return QFrame::event(event);
 }
 
 void CaptureDisplay::paintEvent(QPaintEvent *event)
 {
-    QFrame::paintEvent(event);
-    if (m_image.isNull())
+    if (m_image.isNull()) {
+        QFrame::paintEvent(event);
         return;
+    }
     QPainter p(this);
-    p.setClipRect(contentsRect());
-    p.drawImage(contentsRect().topLeft(), m_image);
+    // Painted in the screen's own pixels: the box starts at the pixel its
+    // corner falls on, and everything in it is whole pixels from there.
+    const QTransform toDevice = p.deviceTransform();
+    const qreal ratio = toDevice.m11();
+    const QPoint corner = toDevice.map(QPointF(0, 0)).toPoint();
+    const int border = borderPixels(ratio);
+    const QRect box(corner, m_image.size() + QSize(2 * border, 2 * border));
+    p.setWorldTransform(toDevice.inverted());
+    p.setClipRect(toDevice.mapRect(QRectF(rect())).toAlignedRect() & box);
+    qDrawShadePanel(&p, box, palette(), true, border);
+    p.setClipRect(box.adjusted(border, border, -border, -border), Qt::IntersectClip);
+    p.drawImage(box.topLeft() + QPoint(border, border), m_image);
 }
 
 } // namespace lumaro

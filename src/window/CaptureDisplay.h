@@ -8,6 +8,11 @@ namespace lumaro {
 // The capture display (the window's PictureBox control, Picture1): a
 // bordered box that, with AutoSize on, takes its capture's size from its
 // unchanged top-left corner. The window clips it; nothing scales it.
+//
+// A capture is shown pixel for pixel: each of its pixels is one pixel of the
+// screen the window is on, whatever that screen's scale, so it is as crisp
+// as it was taken. The box and its border are painted in the screen's own
+// pixels too, so at a fractional scale no background shows between them.
 class CaptureDisplay : public QFrame
 {
     Q_OBJECT
@@ -21,6 +26,7 @@ public:
     const QImage &capture() const { return m_image; }
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -57,6 +57,15 @@ int toPixels(double value)
     return int(std::clamp(px, -lim, lim));
 }
 
+double covering(int devicePixels, double ratio)
+{
+    if (ratio <= 0)
+        ratio = 1;
+    const bool whole = std::abs(ratio - std::round(ratio)) < 1e-9;
+    const double needed = devicePixels + (whole ? 0 : 1);
+    return fromPixels(int(std::ceil(needed / ratio - 1e-9)));
+}
+
 float left(const QWidget *w) { return stored(w).l; }
 float top(const QWidget *w) { return stored(w).t; }
 float width(const QWidget *w) { return stored(w).w; }

@@ -14,6 +14,10 @@ constexpr double MaxSize = 16'777'215.0 * PerPixel;
 
 int toPixels(double twips);
 constexpr double fromPixels(int pixels) { return pixels * PerPixel; }
+// The twips of a control that shows `devicePixels` of the screen whole, on a
+// screen with `ratio` of its pixels to one of Qt's. At a fractional ratio
+// the control may start part way into a screen pixel, so it is one larger.
+double covering(int devicePixels, double ratio);
 
 // A control's geometry in twips. Fractional values written here read back
 // unchanged as long as the control has not been moved or resized by other means.

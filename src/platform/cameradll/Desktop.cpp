@@ -22,15 +22,28 @@ qreal distance(const QRectF &r, QPointF p)
 
 } // namespace
 
-Desktop::Desktop(const std::vector<std::pair<QRect, qreal>> &screens)
+Desktop::Desktop(const std::vector<Place> &screens)
 {
-    for (const auto &[logical, scale] : screens)
-        m_scale = std::max(m_scale, scale);
-    for (const auto &[logical, scale] : screens) {
-        const QRect area(rounded(logical.x() * m_scale), rounded(logical.y() * m_scale),
-                         rounded(logical.width() * m_scale), rounded(logical.height() * m_scale));
-        m_screens.push_back({ logical, scale, area });
+    m_native = !screens.empty();
+    for (const Place &p : screens) {
+        m_scale = std::max(m_scale, p.scale);
+        m_native = m_native && !p.native.isEmpty();
+    }
+    for (const Place &p : screens) {
+        const QSize devices(std::max(1, rounded(p.logical.width() * p.scale)),
+                            std::max(1, rounded(p.logical.height() * p.scale)));
+        QRect area = p.native;
+        if (!m_native)
+            area = QRect(rounded(p.logical.x() * m_scale), rounded(p.logical.y() * m_scale),
+                         rounded(p.logical.width() * m_scale), rounded(p.logical.height() * m_scale));
+        const qreal perLogical = p.logical.width() > 0 ? qreal(area.width()) / p.logical.width() : m_scale;
+        m_screens.push_back({ p.logical, p.scale, area, perLogical, devices });
         m_bounds |= area;
+    }
+    if (m_native) {
+        m_scale = 1;
+        for (const Screen &s : m_screens)
+            m_scale = std::max(m_scale, s.perLogical);
     }
 }
 
@@ -50,15 +63,23 @@ int Desktop::screenAtLogical(QPointF logical) const
     return -1;
 }
 
+qreal Desktop::devicePerDesktop(int screen) const
+{
+    const Screen &s = m_screens.at(std::size_t(screen));
+    return s.area.width() > 0 ? qreal(s.devices.width()) / s.area.width() : 1.0;
+}
+
 QRect Desktop::cellAt(int screen, QPointF logical) const
 {
     const Screen &s = m_screens.at(std::size_t(screen));
     const QPointF local = logical - QPointF(s.logical.topLeft());
-    const int devW = std::max(1, rounded(s.logical.width() * s.scale));
-    const int devH = std::max(1, rounded(s.logical.height() * s.scale));
-    const int dx = std::clamp(int(std::floor(local.x() * s.scale)), 0, devW - 1);
-    const int dy = std::clamp(int(std::floor(local.y() * s.scale)), 0, devH - 1);
-    const qreal ratio = m_scale / s.scale; // desktop pixels per device pixel
+    // The window system gives the pointer in its own pixels and Qt divides
+    // them by the scale: multiplied back they may come out a hair short of
+    // the whole pixel they were (646.99999 for 647 at 150 %).
+    constexpr qreal slack = 1e-6;
+    const int dx = std::clamp(int(std::floor(local.x() * s.scale + slack)), 0, s.devices.width() - 1);
+    const int dy = std::clamp(int(std::floor(local.y() * s.scale + slack)), 0, s.devices.height() - 1);
+    const qreal ratio = 1 / devicePerDesktop(screen); // desktop pixels per device pixel
     const QPoint first(s.area.x() + rounded(dx * ratio), s.area.y() + rounded(dy * ratio));
     const QPoint last(s.area.x() + std::max(rounded((dx + 1) * ratio), rounded(dx * ratio) + 1) - 1,
                       s.area.y() + std::max(rounded((dy + 1) * ratio), rounded(dy * ratio) + 1) - 1);
@@ -90,7 +111,16 @@ QPointF Desktop::toDesktop(QPointF logical) const
     if (screen < 0)
         return logical * m_scale;
     const Screen &s = m_screens[std::size_t(screen)];
-    return QPointF(s.area.topLeft()) + (logical - QPointF(s.logical.topLeft())) * m_scale;
+    return QPointF(s.area.topLeft()) + (logical - QPointF(s.logical.topLeft())) * s.perLogical;
+}
+
+QPointF Desktop::centreOf(QPoint desktop) const
+{
+    const int screen = screenAt(desktop);
+    if (screen < 0)
+        return (QPointF(desktop) + QPointF(0.5, 0.5)) / m_scale;
+    const Screen &s = m_screens[std::size_t(screen)];
+    return QPointF(s.logical.topLeft()) + (QPointF(desktop - s.area.topLeft()) + QPointF(0.5, 0.5)) / s.perLogical;
 }
 
 QRectF Desktop::toLogical(const QRect &desktop) const
@@ -99,8 +129,9 @@ QRectF Desktop::toLogical(const QRect &desktop) const
     if (screen < 0)
         return { desktop.x() / m_scale, desktop.y() / m_scale, desktop.width() / m_scale, desktop.height() / m_scale };
     const Screen &s = m_screens[std::size_t(screen)];
-    return { s.logical.x() + (desktop.x() - s.area.x()) / m_scale, s.logical.y() + (desktop.y() - s.area.y()) / m_scale,
-             desktop.width() / m_scale, desktop.height() / m_scale };
+    const qreal k = s.perLogical;
+    return { s.logical.x() + (desktop.x() - s.area.x()) / k, s.logical.y() + (desktop.y() - s.area.y()) / k,
+             desktop.width() / k, desktop.height() / k };
 }
 
 QRect Desktop::fromLogical(const QRectF &logical) const
@@ -110,23 +141,23 @@ QRect Desktop::fromLogical(const QRectF &logical) const
     if (screen < 0)
         return {};
     const Screen &s = m_screens[std::size_t(screen)];
-    return { s.area.x() + rounded((logical.x() - s.logical.x()) * m_scale),
-             s.area.y() + rounded((logical.y() - s.logical.y()) * m_scale), rounded(logical.width() * m_scale),
-             rounded(logical.height() * m_scale) };
+    const qreal k = s.perLogical;
+    return { s.area.x() + rounded((logical.x() - s.logical.x()) * k), s.area.y() + rounded((logical.y() - s.logical.y()) * k),
+             rounded(logical.width() * k), rounded(logical.height() * k) };
 }
 
-qreal Desktop::scaleFor(const QRect &selection) const
+qreal Desktop::outputPerDesktop(const QRect &selection) const
 {
     qreal best = 0;
-    for (const Screen &s : m_screens)
-        if (s.area.intersects(selection))
-            best = std::max(best, s.scale);
-    return best > 0 ? best : m_scale;
+    for (std::size_t i = 0; i < m_screens.size(); ++i)
+        if (m_screens[i].area.intersects(selection))
+            best = std::max(best, devicePerDesktop(int(i)));
+    return best > 0 ? best : 1.0;
 }
 
 QImage Desktop::compose(const QRect &selection, const std::vector<QImage> &pictures) const
 {
-    const qreal f = scaleFor(selection) / m_scale; // output pixels per desktop pixel
+    const qreal f = outputPerDesktop(selection);
     const QSize size(rounded(selection.width() * f), rounded(selection.height() * f));
     if (size.isEmpty())
         return {};
@@ -139,7 +170,7 @@ QImage Desktop::compose(const QRect &selection, const std::vector<QImage> &pictu
         const QRect part = selection & s.area;
         if (part.isEmpty())
             continue;
-        const qreal r = s.scale / m_scale; // device pixels per desktop pixel
+        const qreal r = devicePerDesktop(int(i));
         const QRectF dest((part.x() - selection.x()) * f, (part.y() - selection.y()) * f, part.width() * f,
                           part.height() * f);
         const QRectF src((part.x() - s.area.x()) * r, (part.y() - s.area.y()) * r, part.width() * r,

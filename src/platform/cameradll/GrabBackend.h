@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QScreen;
@@ -22,6 +23,9 @@ struct FrozenScreen
     QRect geometry; // logical, as QScreen::geometry() gives it
     QImage image;   // the screen's pixels; device pixels on X11
     QSize pixels;   // the picture's size, known before the picture itself (see GrabBackend::fetch)
+    // Where the picture's pixels lie in the window system's own pixels,
+    // where it has such a grid (X11, Windows); empty elsewhere (see Desktop).
+    QRect native = {};
 
     QSize size() const { return image.isNull() ? pixels : image.size(); }
     qreal scale() const { return geometry.width() > 0 ? qreal(size().width()) / geometry.width() : 1.0; }
@@ -65,6 +69,21 @@ public:
         Q_UNUSED(screen);
         *error = QString();
         return {};
+    }
+    // The pixel under the pointer, in the window system's own pixels (see
+    // FrozenScreen::native), for the pointer event Qt delivers now at the
+    // logical place `at`; empty where that is not known (see PointerTrail).
+    virtual std::optional<QPoint> pointerPixel(QPointF at)
+    {
+        Q_UNUSED(at);
+        return std::nullopt;
+    }
+    // Puts the pointer on a pixel of the window system's own; false where
+    // the window system does not let a program do that.
+    virtual bool movePointer(QPoint pixel)
+    {
+        Q_UNUSED(pixel);
+        return false;
     }
     // Top-level windows topmost first, as far as the desktop tells; `skip`
     // (the selector's own windows) left out.

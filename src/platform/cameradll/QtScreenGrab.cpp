@@ -1,5 +1,6 @@
 #include "QtScreenGrab.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
@@ -9,6 +10,7 @@ namespace lumaro::capture {
 GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
+    const bool windows = QGuiApplication::platformName() == u"windows";
     for (QScreen *screen : screens) {
         // Coordinates are the screen's own: grabbing with desktop coordinates
         // shifts every screen but the first.
@@ -20,7 +22,10 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
         }
         image.setDevicePixelRatio(1.0);
         const QSize pixels = image.size();
-        result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels });
+        // On Windows the screens lie in the system's own pixels, and Qt keeps
+        // each screen's corner there while it divides its size by the scale.
+        const QRect native = windows ? QRect(screen->geometry().topLeft(), pixels) : QRect();
+        result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels, native });
     }
     return result;
 }

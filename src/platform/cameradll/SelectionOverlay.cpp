@@ -92,10 +92,9 @@ void SelectionOverlay::dismiss()
 
 QRectF SelectionOverlay::toLocal(const QRect &desktop) const
 {
-    const Desktop &d = m_selector.desktop();
-    const QRect area = d.screens()[std::size_t(m_screen)].area;
-    return { (desktop.x() - area.x()) / d.scale(), (desktop.y() - area.y()) / d.scale(), desktop.width() / d.scale(),
-             desktop.height() / d.scale() };
+    const Desktop::Screen &s = m_selector.desktop().screens()[std::size_t(m_screen)];
+    const qreal k = s.perLogical;
+    return { (desktop.x() - s.area.x()) / k, (desktop.y() - s.area.y()) / k, desktop.width() / k, desktop.height() / k };
 }
 
 QString SelectionOverlay::labelText() const

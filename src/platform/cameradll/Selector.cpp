@@ -26,9 +26,9 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     : QObject(parent)
     , m_screens(std::move(screens))
 {
-    std::vector<std::pair<QRect, qreal>> layout;
+    std::vector<Desktop::Place> layout;
     for (const FrozenScreen &s : m_screens)
-        layout.push_back({ s.geometry, s.scale() });
+        layout.push_back({ s.geometry, s.scale(), s.native });
     m_desktop = Desktop(layout);
     m_selection = Selection(m_desktop.bounds());
     std::vector<QRect> areas;
@@ -198,7 +198,7 @@ std::optional<std::pair<int, QPoint>> Selector::pixelUnderCursor() const
     // Desktop pixels to this screen's device pixels (a cell of several
     // desktop pixels where the screen is coarser than the finest one).
     const Desktop::Screen &area = m_desktop.screens()[std::size_t(i)];
-    const qreal perDevice = m_desktop.scale() / area.scale;
+    const qreal perDevice = 1 / m_desktop.devicePerDesktop(i);
     const QPointF local = QPointF(aimed - area.area.topLeft()) + QPointF(0.5, 0.5);
     const QPoint px(std::clamp(int(std::floor(local.x() / perDevice)), 0, s.image.width() - 1),
                     std::clamp(int(std::floor(local.y() / perDevice)), 0, s.image.height() - 1));
@@ -218,7 +218,7 @@ QPoint Selector::cursorPosition() const
 
 QSize Selector::outputSize(const QRect &desktop) const
 {
-    const qreal f = m_desktop.scaleFor(desktop) / m_desktop.scale();
+    const qreal f = m_desktop.outputPerDesktop(desktop);
     return { int(std::lround(desktop.width() * f)), int(std::lround(desktop.height() * f)) };
 }
 
@@ -251,7 +251,7 @@ int Selector::step(Qt::KeyboardModifiers modifiers) const
     // One device pixel of the screen the selection is on.
     const QRect r = m_selection.rect();
     const int screen = m_desktop.screenAt(r.center());
-    const qreal ratio = screen < 0 ? 1.0 : m_desktop.scale() / m_desktop.screens()[std::size_t(screen)].scale;
+    const qreal ratio = screen < 0 ? 1.0 : 1 / m_desktop.devicePerDesktop(screen);
     const int one = std::max(1, int(std::lround(ratio)));
     return (modifiers & Qt::ShiftModifier) ? 10 * one : one;
 }
@@ -270,8 +270,17 @@ void Selector::restoreLastRegion()
         }
 }
 
+QPointF Selector::exact(QPointF at) const
+{
+    if (!m_findPixel || !m_desktop.native())
+        return at;
+    const std::optional<QPoint> pixel = m_findPixel(at);
+    return pixel ? m_desktop.centreOf(*pixel) : at;
+}
+
 void Selector::mousePress(QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
 {
+    at = exact(at);
     Q_UNUSED(modifiers);
     m_cursor = at;
     m_cursorPlaced = true;
@@ -308,6 +317,7 @@ void Selector::mousePress(QPointF at, Qt::MouseButton button, Qt::KeyboardModifi
 
 void Selector::mouseMove(QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 {
+    at = exact(at);
     m_cursor = at;
     m_cursorPlaced = true;
     const SnapLines *snap = (modifiers & Qt::AltModifier) ? nullptr : &m_snap;
@@ -333,6 +343,7 @@ void Selector::mouseMove(QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModif
 
 void Selector::mouseRelease(QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
 {
+    at = exact(at);
     m_cursor = at;
     if (button != Qt::LeftButton)
         return;
@@ -368,6 +379,7 @@ void Selector::mouseRelease(QPointF at, Qt::MouseButton button, Qt::KeyboardModi
 
 void Selector::mouseDoubleClick(QPointF at, Qt::MouseButton button)
 {
+    at = exact(at);
     m_cursor = at;
     m_cursorPlaced = true;
     if (button != Qt::LeftButton || m_mode != Mode::Adjusting)
@@ -444,9 +456,14 @@ void Selector::key(int key, Qt::KeyboardModifiers modifiers)
             else
                 m_selection.move(dx * s, dy * s);
         } else if (m_mode == Mode::Hovering) {
-            // The pointer itself, a pixel at a time, for aiming with the magnifier.
+            // The pointer itself, a pixel of the screen at a time, for aiming
+            // with the magnifier.
             const int s = (modifiers & Qt::ShiftModifier) ? 10 : 1;
-            QCursor::setPos(QCursor::pos() + QPoint(dx * s, dy * s));
+            const QPoint to = m_desktop.cellAt(m_cursor).topLeft() + QPoint(dx * s, dy * s);
+            if (m_desktop.native() && m_movePointer && m_desktop.screenAt(to) >= 0 && m_movePointer(to))
+                hover(m_desktop.centreOf(to));
+            else
+                QCursor::setPos(QCursor::pos() + QPoint(dx * s, dy * s));
         }
     }
     emit changed();

@@ -62,6 +62,15 @@ public:
     void setElementSource(std::function<Scene(const Desktop &, const QList<WId> &overlays)> source);
     // Runs for each overlay window before it shows (see GrabBackend::prepareOverlay).
     void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
+    // Where the pointer is in the window system's own pixels, and how to put
+    // it on one of them, where the backend knows (GrabBackend::pointerPixel,
+    // GrabBackend::movePointer): Qt rounds the pointer's place to whole
+    // logical pixels, which at a fractional scale skips some of the screen's.
+    void setPointerPixels(std::function<std::optional<QPoint>(QPointF)> find, std::function<bool(QPoint)> move)
+    {
+        m_findPixel = std::move(find);
+        m_movePointer = std::move(move);
+    }
     // A screen's picture that came after the selector (see GrabBackend::fetch).
     void setPicture(int screen, QImage picture);
     // The previous capture's rectangle, for R.
@@ -156,6 +165,8 @@ private:
     // How far from where Qt thinks it is `window` is on the screens, if known.
     std::optional<QPointF> offsetOf(const QWindow *window);
     void makeDisplay(int screen);
+    // The pointer event's place, made exact where the backend knows better.
+    QPointF exact(QPointF at) const;
     // A drag or a handle is moving edges now, so snapping shows.
     bool edgesMoving() const;
 
@@ -168,6 +179,8 @@ private:
     Selection m_selection;
     std::function<Scene(const Desktop &, const QList<WId> &)> m_elementSource;
     std::function<void(QWindow *, int)> m_prepare;
+    std::function<std::optional<QPoint>(QPointF)> m_findPixel;
+    std::function<bool(QPoint)> m_movePointer;
     bool m_elementsAsked = false;  // after the first frame
     bool m_elementsLoaded = false;
     std::vector<WindowOnScreen> m_ownWindows;

@@ -8,6 +8,7 @@
 #include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -183,6 +184,10 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     const bool onServer = canFreezeOnServer();
     const auto named = monitors(m_conn, m_root);
 
+    if (const xcb_query_extension_reply_t *xi = xcb_get_extension_data(m_conn, &xcb_input_id); xi && xi->present)
+        m_xinput = xi->major_opcode;
+    qGuiApp->installNativeEventFilter(this);
+
     m_mapping.clear();
     for (QScreen *screen : screens) {
         const QRect logical = screen->geometry();
@@ -194,7 +199,7 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
         m_mapping.push_back({ native, logical });
         if (onServer) {
             freezeOnServer(native);
-            result.screens.push_back({ screen, logical, QImage(), native.size() });
+            result.screens.push_back({ screen, logical, QImage(), native.size(), native });
             continue;
         }
         QImage image;
@@ -210,7 +215,7 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
             return result;
         }
         image.setDevicePixelRatio(1.0);
-        result.screens.push_back({ screen, logical, std::move(image), native.size() });
+        result.screens.push_back({ screen, logical, std::move(image), native.size(), native });
     }
     xcb_flush(m_conn);
     return result;
@@ -238,6 +243,63 @@ QImage X11Grab::fetch(int screen, QString *error)
     if (image.isNull())
         *error = u"无法读取屏幕的内容。"_s;
     return image;
+}
+
+QPointF X11Grab::toLogical(QPointF native) const
+{
+    for (const Mapping &m : m_mapping)
+        if (QRectF(m.native).contains(native)) {
+            const qreal s = m.native.width() > 0 ? qreal(m.logical.width()) / m.native.width() : 1.0;
+            return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
+        }
+    return native;
+}
+
+bool X11Grab::nativeEventFilter(const QByteArray &type, void *message, qintptr *result)
+{
+    Q_UNUSED(result);
+    if (type != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY: {
+        // The core events: press, release and motion share this layout.
+        const auto *e = reinterpret_cast<const xcb_button_press_event_t *>(event);
+        m_trail.record(QPoint(e->root_x, e->root_y));
+        break;
+    }
+    case XCB_GE_GENERIC: {
+        const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(event);
+        if (!m_xinput || ge->extension != m_xinput)
+            break;
+        if (ge->event_type != XCB_INPUT_BUTTON_PRESS && ge->event_type != XCB_INPUT_BUTTON_RELEASE
+            && ge->event_type != XCB_INPUT_MOTION)
+            break;
+        // The same layout for all three; places in 16.16 fixed point.
+        const auto *e = reinterpret_cast<const xcb_input_button_press_event_t *>(event);
+        m_trail.record(QPoint(e->root_x >> 16, e->root_y >> 16));
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+std::optional<QPoint> X11Grab::pointerPixel(QPointF at)
+{
+    return m_trail.take(at);
+}
+
+bool X11Grab::movePointer(QPoint pixel)
+{
+    if (!m_conn)
+        return false;
+    xcb_warp_pointer(m_conn, XCB_NONE, m_root, 0, 0, 0, 0, int16_t(pixel.x()), int16_t(pixel.y()));
+    xcb_flush(m_conn);
+    return true;
 }
 
 QRectF X11Grab::toLogical(const QRect &native) const

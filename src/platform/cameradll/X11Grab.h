@@ -1,6 +1,9 @@
 #pragma once
 
 #include "GrabBackend.h"
+#include "PointerTrail.h"
+
+#include <QAbstractNativeEventFilter>
 
 struct xcb_connection_t;
 
@@ -16,7 +19,7 @@ namespace lumaro::capture {
 // well; each selector window shows its darker copy as its background the
 // moment it maps, before the program has painted anything. The pixels come
 // over to the program right after that (fetch()).
-class X11Grab final : public GrabBackend
+class X11Grab final : public GrabBackend, private QAbstractNativeEventFilter
 {
 public:
     X11Grab();
@@ -25,11 +28,16 @@ public:
     void prepareOverlay(QWindow *window, int screen) override;
     QImage fetch(int screen, QString *error) override;
     std::vector<WindowOnScreen> windows(const QList<QWidget *> &own, const QList<WId> &skip) override;
+    std::optional<QPoint> pointerPixel(QPointF at) override;
+    bool movePointer(QPoint pixel) override;
 
 private:
+    // Records where each pointer event happened, before Qt rounds it.
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
     QImage grabShared(quint32 drawable, const QRect &r);
     QImage grabPlain(quint32 drawable, const QRect &r);
     QRectF toLogical(const QRect &native) const;
+    QPointF toLogical(QPointF native) const;
     bool canFreezeOnServer();
     void freezeOnServer(const QRect &native);
 
@@ -44,6 +52,8 @@ private:
     quint32 m_format = 0; // RENDER's picture format for the root's depth
     bool m_shm = false;
     std::vector<Mapping> m_mapping;
+    quint8 m_xinput = 0; // the input extension's opcode, which Qt's pointer events come through
+    PointerTrail m_trail{ [this](QPointF native) { return toLogical(native); } };
 };
 
 } // namespace lumaro::capture

@@ -143,6 +143,8 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
         return findScene(*backend, desktop, overlays);
     });
     selector.setOverlayPreparer([&backend](QWindow *window, int screen) { backend->prepareOverlay(window, screen); });
+    selector.setPointerPixels([&backend](QPointF at) { return backend->pointerPixel(at); },
+                              [&backend](QPoint pixel) { return backend->movePointer(pixel); });
     selector.show();
     // The selector is on screen; the pictures it needs now follow.
     for (int i = 0; i < selector.screenCount(); ++i) {
