@@ -198,6 +198,7 @@ private slots:
     void splitDesktopPicture_data();
     void splitDesktopPicture();
     void cellsAtMixedScales();
+    void cellsInTheWindowSystemsPixels();
 
     // Selection geometry
     void handles_data();
@@ -284,6 +285,13 @@ void TestCapture::composeAcrossScreens_data()
         << QSize(30, 20)
         << QList<Probe>{ { { 0, 0 }, 0, { 95, 10 } }, { { 1, 1 }, 0, { 95, 10 } }, { { 2, 0 }, 0, { 96, 10 } },
                          { { 10, 0 }, 1, { 0, 20 } }, { { 11, 0 }, 1, { 1, 20 } }, { { 29, 19 }, 1, { 19, 39 } } };
+    // Where the window system has its own pixels (X11, Windows), the screens
+    // lie there, each at its own scale, and the capture is their pixels.
+    QTest::newRow("scale 1 beside scale 2, as the X server lays them")
+        << Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 50, 25) }, { 1, 2 }, { QRect(0, 0, 100, 50), QRect(100, 0, 100, 50) } }
+        << QRect(QPoint(90, 10), QPoint(109, 29)) << QSize(20, 20)
+        << QList<Probe>{ { { 0, 0 }, 0, { 90, 10 } }, { { 9, 19 }, 0, { 99, 29 } }, { { 10, 0 }, 1, { 0, 10 } },
+                         { { 19, 19 }, 1, { 9, 29 } } };
     QTest::newRow("only the scale-1 screen of a mixed desktop, composed at 1")
         << Layout{ { QRect(0, 0, 100, 50), QRect(100, 0, 100, 50) }, { 1, 2 } } << QRect(QPoint(20, 20), QPoint(39, 39))
         << QSize(10, 10) << QList<Probe>{ { { 0, 0 }, 0, { 10, 10 } }, { { 9, 9 }, 0, { 19, 19 } } };
@@ -368,6 +376,30 @@ void TestCapture::cellsAtMixedScales()
     QCOMPARE(d.cellAt(QPointF(500, 60)), QRect(399, 99, 1, 1));
     QCOMPARE(d.fromLogical(QRectF(120, 10, 30, 20)), QRect(240, 20, 60, 40));
     QCOMPARE(d.toLogical(QRect(240, 20, 60, 40)), QRectF(120, 10, 30, 20));
+}
+
+void TestCapture::cellsInTheWindowSystemsPixels()
+{
+    // 150 % beside 100 %, as the X server lays them out: Qt keeps each
+    // screen's corner and divides its size.
+    const Desktop d = Layout{ { QRect(0, 0, 1280, 720), QRect(1920, 0, 1024, 768) }, { 1.5, 1 },
+                              { QRect(0, 0, 1920, 1080), QRect(1920, 0, 1024, 768) } }.desktop();
+    QVERIFY(d.native());
+    QCOMPARE(d.bounds(), QRect(0, 0, 2944, 1080));
+    QCOMPARE(d.cellAt(QPointF(817 / 1.5, 647 / 1.5)), QRect(817, 647, 1, 1));
+    // At 175 % a pixel divided by the scale and multiplied back may fall a
+    // hair short of itself.
+    const Desktop at175 = Layout{ { QRect(0, 0, 640, 400) }, { 1.75 }, { QRect(0, 0, 1120, 700) } }.desktop();
+    QCOMPARE(at175.cellAt(QPointF(61 / 1.75, 115 / 1.75)), QRect(61, 115, 1, 1));
+    QCOMPARE(d.cellAt(QPointF(1920 + 5.5, 7.25)), QRect(1925, 7, 1, 1));
+    // Every pixel can be aimed at: the centre of each is its own cell.
+    for (int x = 0; x < 1920; ++x)
+        QCOMPARE(d.cellAt(d.centreOf(QPoint(x, 1079))), QRect(x, 1079, 1, 1));
+    for (int x = 1920; x < 2944; ++x)
+        QCOMPARE(d.cellAt(d.centreOf(QPoint(x, 0))), QRect(x, 0, 1, 1));
+    QCOMPARE(d.fromLogical(QRectF(240, 8, 200, 192)), QRect(360, 12, 300, 288));
+    QCOMPARE(d.toLogical(QRect(360, 12, 300, 288)), QRectF(240, 8, 200, 192));
+    QCOMPARE(d.outputPerDesktop(QRect(1900, 0, 40, 10)), 1.0);
 }
 
 // ---------------------------------------------------------------- selection

@@ -120,6 +120,19 @@ wait_for() {
   done
 }
 
+# The screen's scale, given as GNOME, KDE and Xfce give it on X11: E2E_DPI
+# (96 for 100 %, 144 for 150 %, ...) goes into the X resources as Xft.dpi,
+# which Qt reads. The window's own table of controls is in Qt's logical
+# pixels; `control` and `centre` give screen pixels.
+E2E_DPI=${E2E_DPI:-96}
+# Each screen's own scale, by its name, as "left=1,right=2": Qt's
+# QT_SCREEN_SCALE_FACTORS, which separates them with ";".
+if [[ -n "${E2E_SCREEN_SCALES:-}" ]]; then
+  export QT_SCREEN_SCALE_FACTORS=${E2E_SCREEN_SCALES//,/;}
+fi
+# scaled N: N logical pixels in the screen's pixels, as Qt rounds them.
+scaled() { awk -v n="$1" -v d="$E2E_DPI" 'BEGIN { v = n * d / 96; printf "%d\n", (v < 0 ? -int(-v + 0.5) : int(v + 0.5)) }'; }
+
 # start_display [WIDTHxHEIGHT]: a fresh Xvfb; exports DISPLAY.
 start_display() {
   local size=${1:-1280x1024}
@@ -138,6 +151,10 @@ start_display() {
   [[ $n =~ ^[0-9]+$ ]] || fail "Xvfb did not start (it said \"$n\"): $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$n"
   E2E_DISPLAY_STARTED=1
+  if ((E2E_DPI != 96)); then
+    need xrdb
+    echo "Xft.dpi: $E2E_DPI" | xrdb -merge
+  fi
   unset WAYLAND_DISPLAY XDG_SESSION_TYPE # an X server of its own, not the desktop around it
   export QT_QPA_PLATFORM=xcb
 }
@@ -326,7 +343,10 @@ start_lumaro() {
   local x y w h
   read -r x y w h < <(geometry "$MAIN")
   read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
-  CX=$x CY=$((y + h - CLIENT_H))
+  # The menu bar above the client area: whole logical pixels, then scaled.
+  local menu
+  menu=$(awk -v h="$h" -v c="$CLIENT_H" -v d="$E2E_DPI" 'BEGIN { m = h * 96 / d - c; printf "%d\n", int(m + 0.5) }')
+  CX=$x CY=$((y + $(scaled "$menu")))
   settle
 }
 
@@ -339,11 +359,11 @@ control_row() {
   echo "$x" "$y" "$w" "$h"
 }
 
-# control NAME: prints "x y w h" of a control on the screen.
+# control NAME: prints "x y w h" of a control on the screen, in its pixels.
 control() {
   local x y w h
   read -r x y w h < <(control_row "$1")
-  echo $((CX + x)) $((CY + y)) "$w" "$h"
+  echo $((CX + $(scaled "$x"))) $((CY + $(scaled "$y"))) "$(scaled "$w")" "$(scaled "$h")"
 }
 
 # centre NAME: prints the screen point in the middle of a control.

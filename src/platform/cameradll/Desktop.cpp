@@ -75,7 +75,7 @@ QRect Desktop::cellAt(int screen, QPointF logical) const
     const QPointF local = logical - QPointF(s.logical.topLeft());
     // The window system gives the pointer in its own pixels and Qt divides
     // them by the scale: multiplied back they may come out a hair short of
-    // the whole pixel they were (646.99999 for 647 at 150 %).
+    // the whole pixel they were (60.99999 for 61 at 175 %).
     constexpr qreal slack = 1e-6;
     const int dx = std::clamp(int(std::floor(local.x() * s.scale + slack)), 0, s.devices.width() - 1);
     const int dy = std::clamp(int(std::floor(local.y() * s.scale + slack)), 0, s.devices.height() - 1);

@@ -242,9 +242,14 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     }
 
     if (!l.label.isEmpty()) {
+        const QString text = labelText();
         p.fillRect(l.label, QColor(0, 0, 0, 190));
         p.setPen(Qt::white);
-        p.drawText(l.label, Qt::AlignCenter, labelText());
+        p.drawText(l.label, Qt::AlignCenter, text);
+        if (text != m_labelLogged) {
+            m_labelLogged = text;
+            qCDebug(lcCapture, "selector: read-out %s", qUtf8Printable(text));
+        }
     }
 
     // The key hint, faint while the pointer is near it.

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The program on a scaled screen (E2E_DPI: 144 is 150 %, 192 is 200 %), as
+# a person with such a laptop uses it:
+#   1. one click on the picture display takes exactly its pixels, and the
+#      capture display shows them one to one: each captured pixel is one
+#      pixel of the screen, as crisp as it was taken, not enlarged;
+#   2. a free drag (Alt) between odd pixels of the screen, which Qt's whole
+#      logical pixels cannot name at 150 %, takes exactly the pixels between
+#      them; the selector's read-out says that size;
+#   3. an arrow key moves the pointer by one pixel of the screen.
+# Each capture is saved as a bitmap and compared with an independent
+# screenshot of the same rectangle.
+source "$(dirname "$0")/lib.sh"
+need import compare identify
+# The selector writes its read-out to the capture log.
+export QT_LOGGING_RULES=lumaro.capture.debug=true
+
+start_lumaro "$1" 1920x1080
+read -r px py pw ph < <(control Imageshow)
+shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/display.png"
+
+# shown_one_to_one FILE: the capture display shows FILE's pixels unchanged.
+# Where its first pixel lands depends on how the border rounds; it is looked
+# for a few pixels around the display's corner.
+shown_one_to_one() {
+  local x y w h dx dy
+  read -r x y _ _ < <(control Picture1)
+  read -r w h < <(identify -format '%w %h\n' "$1")
+  import -window root "$E2E_TMP/screen.png"
+  for dy in 0 1 2 3 4 5; do
+    for dx in 0 1 2 3 4 5; do
+      convert "$E2E_TMP/screen.png" -crop "${w}x${h}+$((x + dx))+$((y + dy))" +repage "$E2E_TMP/shown.png"
+      same_pixels "$E2E_TMP/shown.png" "$1" && return 0
+    done
+  done
+  fail "the capture display does not show the capture one to one near ($x, $y) (screen: $E2E_TMP/screen.png)"
+}
+
+# 1. One click on the picture display.
+open_selector
+xdotool mousemove $((px + pw / 3)) $((py + ph / 2))
+settle 150
+xdotool click 1
+wait_gone "$OVERLAY"
+settle
+save_capture "$E2E_TMP/click.bmp"
+expect_picture "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" "one click on the picture display"
+shown_one_to_one "$E2E_TMP/click.bmp"
+pass "one click takes the picture display, ${pw}x${ph}, exactly, and shows it one to one"
+press Command7
+settle
+
+# 2. A free drag between odd pixels of the screen, inside the picture display.
+x0=$(((px + 21) | 1)) y0=$(((py + 17) | 1)) x1=$(((px + pw - 40) | 1)) y1=$(((py + ph - 30) | 1))
+w=$((x1 - x0 + 1)) h=$((y1 - y0 + 1))
+shot "$x0" "$y0" "$w" "$h" "$E2E_TMP/drag-expected.png"
+open_selector
+xdotool mousemove "$x0" "$y0" mousedown 1
+xdotool keydown alt mousemove $(((x0 + x1) / 2)) $(((y0 + y1) / 2))
+xdotool mousemove "$x1" "$y1"
+settle 150
+# The read-out above the selection, as the person sees it.
+import -window root "$E2E_TMP/dragging.png"
+xdotool mouseup 1 keyup alt
+wait_gone "$OVERLAY"
+settle
+save_capture "$E2E_TMP/drag.bmp"
+expect_picture "$E2E_TMP/drag.bmp" "$E2E_TMP/drag-expected.png" "a drag from ($x0, $y0) to ($x1, $y1)"
+shown_one_to_one "$E2E_TMP/drag.bmp"
+pass "a drag between odd pixels takes exactly ${w}x${h} of them"
+grep -q "selector: read-out ${w} × ${h} · 位置 ${x0}, ${y0}" "$E2E_TMP/app.log" ||
+  fail "the read-out did not say ${w} × ${h} · 位置 ${x0}, ${y0}: $(grep 'read-out' "$E2E_TMP/app.log" | tail -n 1)"
+pass "the read-out said the dragged size"
+press Command7
+settle
+
+# 3. The arrow keys move the pointer by one pixel of the screen.
+open_selector
+xdotool mousemove 301 301
+settle 150
+xdotool key Right Right Right Down
+settle 150
+read -r at < <(xdotool getmouselocation --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x "," y}')
+[[ $at == 304,302 ]] || fail "three presses of Right and one of Down from 301,301 put the pointer at $at"
+xdotool key Escape
+wait_gone "$OVERLAY"
+pass "each arrow key moves the pointer one pixel of the screen"
+
+stop_program "$MAIN"
+finish
