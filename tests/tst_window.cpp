@@ -40,6 +40,7 @@ private slots:
     void captionFontIsSongStyleWithFallbacks();
     void clientAreaAndTitle();
     void resizingTheWindowMovesNothing();
+    void noSeamsAtAnyScale();
 
     void tabWalksTheOrderSkippingHiddenAndDisabled();
     void enterAndEscInATextBoxPressNoButton();
@@ -209,6 +210,63 @@ void TestWindow::clientAreaAndTitle()
     QCOMPARE(f->windowTitle(), u"Lumaro"_s + QString(9, u' '));
     QVERIFY(!f->windowIcon().isNull());
     QVERIFY(f->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+// Run at 125 % and 175 % too (QT_SCALE_FACTOR, see CMakeLists.txt): there
+// most logical pixels fall between two of the screen's, and lines drawn in
+// pieces may leave one out.
+void TestWindow::noSeamsAtAnyScale()
+{
+    Fixture f;
+    // A capture whose every pixel says where it is.
+    QImage capture(41, 29, QImage::Format_RGB32);
+    for (int y = 0; y < capture.height(); ++y)
+        for (int x = 0; x < capture.width(); ++x)
+            capture.setPixel(x, y, qRgb(200, 4 * x, 8 * y));
+    f.fakes.clipboard.picture = capture;
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f->Command5_Click();
+    QTRY_VERIFY(!f->Picture1->isHidden());
+    QTest::qWait(50);
+    // Rendered as the window's buffer is, in the screen's pixels.
+    QImage shown = f->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    shown.setDevicePixelRatio(1);
+    const qreal ratio = f->devicePixelRatioF();
+    QCOMPARE(shown.width(), int(std::lround(f->width() * ratio)));
+
+    // The line along the menu bar's bottom runs unbroken.
+    const QColor window = f->palette().window().color();
+    const int bar = int(std::lround(f->menuBar()->height() * ratio));
+    int lineRow = -1;
+    for (int y = bar - 1; y >= bar - int(std::ceil(2 * ratio)) && lineRow < 0; --y)
+        if (QColor(shown.pixel(shown.width() - 2, y)) != window)
+            lineRow = y;
+    QVERIFY2(lineRow >= 0, "no line under the menu bar");
+    for (int x = 1; x < shown.width() - 1; ++x)
+        QVERIFY2(QColor(shown.pixel(x, lineRow)) != window,
+                 qPrintable(u"a gap in the menu bar's line at %1, %2"_s.arg(x).arg(lineRow)));
+
+    // The capture display shows the capture pixel for pixel, its border
+    // right against it: no background between them.
+    const QPoint at = f->Picture1->mapTo(f.form.get(), QPoint(0, 0));
+    const QRect box(int(std::lround(at.x() * ratio)), int(std::lround(at.y() * ratio)),
+                    int(std::lround(f->Picture1->width() * ratio)), int(std::lround(f->Picture1->height() * ratio)));
+    QPoint origin(-1, -1);
+    for (int y = box.top(); y < box.top() + 6 && origin.x() < 0; ++y)
+        for (int x = box.left(); x < box.left() + 6 && origin.x() < 0; ++x)
+            if (shown.pixel(x, y) == capture.pixel(0, 0))
+                origin = QPoint(x, y);
+    QVERIFY2(origin.x() >= 0, "the capture's first pixel is not near the display's corner");
+    QCOMPARE(shown.copy(QRect(origin, capture.size())), capture);
+    for (int x = origin.x() - 1; x <= origin.x() + capture.width(); ++x)
+        for (int y : { origin.y() - 1, origin.y() + capture.height() }) {
+            QVERIFY2(QColor(shown.pixel(x, y)) != window, qPrintable(u"background at %1, %2"_s.arg(x).arg(y)));
+        }
+    for (int y = origin.y() - 1; y <= origin.y() + capture.height(); ++y)
+        for (int x : { origin.x() - 1, origin.x() + capture.width() }) {
+            QVERIFY2(QColor(shown.pixel(x, y)) != window, qPrintable(u"background at %1, %2"_s.arg(x).arg(y)));
+        }
 }
 
 void TestWindow::resizingTheWindowMovesNothing()

@@ -2,7 +2,6 @@
 
 #include "window/Twips.h"
 
-#include <qdrawutil.h>
 #include <QEvent>
 #include <QPainter>
 
@@ -81,7 +80,17 @@ void CaptureDisplay::paintEvent(QPaintEvent *event)
     const QRect box(corner, m_image.size() + QSize(2 * border, 2 * border));
     p.setWorldTransform(toDevice.inverted());
     p.setClipRect(toDevice.mapRect(QRectF(rect())).toAlignedRect() & box);
-    qDrawShadePanel(&p, box, palette(), true, border);
+    // Sunken: dark above and to the left, light below and to the right,
+    // meeting on the diagonals. The light side goes under all of it, so no
+    // pixel of the border is left unpainted where the sides meet.
+    p.fillRect(box, palette().light());
+    const QPolygon dark{ box.topLeft(), QPoint(box.right() + 1, box.top()),
+                         QPoint(box.right() + 1 - border, box.top() + border),
+                         QPoint(box.left() + border, box.top() + border),
+                         QPoint(box.left() + border, box.bottom() + 1 - border), QPoint(box.left(), box.bottom() + 1) };
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette().dark());
+    p.drawPolygon(dark);
     p.setClipRect(box.adjusted(border, border, -border, -border), Qt::IntersectClip);
     p.drawImage(box.topLeft() + QPoint(border, border), m_image);
 }

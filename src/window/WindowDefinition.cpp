@@ -17,7 +17,11 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -58,6 +62,41 @@ protected:
 private:
     QMainWindow *m_window;
     int m_clientHeight;
+};
+
+// Fusion draws the line along the menu bar's bottom item by item, each one up
+// to the last logical pixel of its item: at a fractional scale (125 %, 175 %)
+// the screen pixel where two items meet is left out, a gap in the line. Here
+// each item's line is drawn again, out to the item's edges.
+class MenuBarStyle final : public QProxyStyle
+{
+public:
+    MenuBarStyle()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+    }
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element != CE_MenuBarItem || !item || baseStyle()->name() != u"fusion"_s
+            || ((item->state & State_Selected) && (item->state & State_Sunken)))
+            return;
+        // Fusion's colour for that line.
+        const QColor window = option->palette.window().color();
+        const QColor a = window.darker(120), b = window.darker(140).lighter(140);
+        const auto mix = [](int x, int y) { return (x * 60) / 100 + (y * 40) / 100; };
+        const QColor shadow(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+        // The same line, on the same screen rows, past both ends: the
+        // painter is clipped to the item, so it ends where the item does.
+        const QRect r = option->rect;
+        painter->save();
+        painter->setPen(QPen(shadow));
+        painter->drawLine(r.bottomLeft() - QPoint(1, 0), r.bottomRight() + QPoint(1, 0));
+        painter->restore();
+    }
 };
 
 // Song-style first, as the captions were designed for; then the CJK fonts
@@ -234,6 +273,9 @@ void Form1::buildDefinition()
         w->lower();
 
     // ---- Menu bar
+    auto *menuStyle = new MenuBarStyle;
+    menuStyle->setParent(menuBar());
+    menuBar()->setStyle(menuStyle);
     auto menu = [this](const char *name, const QString &caption) {
         QMenu *m = menuBar()->addMenu(caption);
         m->setObjectName(QString::fromLatin1(name));
