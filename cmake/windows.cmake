@@ -7,6 +7,8 @@
 configure_file(${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.rc.in
                ${CMAKE_BINARY_DIR}/lumaro.rc @ONLY)
 target_sources(lumaro PRIVATE ${CMAKE_BINARY_DIR}/lumaro.rc)
+set_source_files_properties(${CMAKE_BINARY_DIR}/lumaro.rc PROPERTIES
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.manifest;${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.ico")
 set_target_properties(lumaro PROPERTIES WIN32_EXECUTABLE ON)
 
 # What runs beside lumaro.exe. QT6_INSTALL_PREFIX comes from Qt's own CMake files.

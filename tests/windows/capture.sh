@@ -6,6 +6,9 @@
 # on Xvfb), so the client area lies inside the X window.
 #   XDRIVE=host/xdrive bash tests/windows/capture.sh build-windows/bin/lumaro.exe
 # LUMARO_WINEPREFIX names the Wine prefix (default: wine/ beside bin/).
+# E2E_DPI (say 144, for 150 %) sets Windows' own scale, LogPixels, in that
+# prefix: the window, the drag and the capture on show are then in the
+# screen's pixels, the capture shown one to one.
 program=$(realpath "$1")
 bin=$(dirname "$program")
 LUMARO_CONTROLS= # the table comes from the Windows build itself, below
@@ -15,6 +18,8 @@ need import compare identify xprop
 [[ -x $WINE ]] || skip "Wine is not installed (bash scripts/deps.sh --windows)"
 wine_prefix "${LUMARO_WINEPREFIX:-$bin/../wine}"
 trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
+DISPLAY= "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$E2E_DPI" /f >/dev/null 2>&1
+wineserver -w
 
 # The program's own table of controls, from the Windows build.
 (cd "$bin" && "$WINE" e2e_controls.exe -platform offscreen) | tr -d '\r' >"$E2E_CONTROLS"
@@ -41,6 +46,7 @@ pass "title: Lumaro and nine blanks"
 settle
 read -r x y w h < <(geometry "$MAIN")
 read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
+CLIENT_W=$(scaled "$CLIENT_W") CLIENT_H=$(scaled "$CLIENT_H")
 border=$(((w - CLIENT_W) / 2))
 CX=$((x + border)) CY=$((y + h - border - CLIENT_H))
 # The client area's bottom-right corner shows the window's background, the
@@ -56,9 +62,11 @@ shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
 
 open_selector
 drag_corners "$px0" "$py0" "$px1" "$py1"
-# The capture shows in Picture1, inside its two-pixel sunken border.
+# The capture shows in Picture1, one to one, inside its two-pixel sunken
+# border (as many of the screen's pixels as two logical ones make).
 read -r cx0 cy0 _ _ < <(control Picture1)
-shot $((cx0 + 2)) $((cy0 + 2)) "$pw" "$ph" "$E2E_TMP/shown.png"
+edge=$(scaled 2)
+shot $((cx0 + edge)) $((cy0 + edge)) "$pw" "$ph" "$E2E_TMP/shown.png"
 expect_picture "$E2E_TMP/shown.png" "$E2E_TMP/expected.png" "the capture on show"
 pass "the capture shows"
 

@@ -3,6 +3,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace lumaro::capture {
@@ -11,6 +15,7 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
     const bool windows = QGuiApplication::platformName() == u"windows";
+    m_mapping.clear();
     for (QScreen *screen : screens) {
         // Coordinates are the screen's own: grabbing with desktop coordinates
         // shifts every screen but the first.
@@ -25,9 +30,56 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
         // On Windows the screens lie in the system's own pixels, and Qt keeps
         // each screen's corner there while it divides its size by the scale.
         const QRect native = windows ? QRect(screen->geometry().topLeft(), pixels) : QRect();
+        m_mapping.push_back({ native, screen->geometry() });
         result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels, native });
     }
+    if (windows)
+        qGuiApp->installNativeEventFilter(this);
     return result;
+}
+
+QPointF QtScreenGrab::toLogical(QPointF native) const
+{
+    for (const Mapping &m : m_mapping)
+        if (QRectF(m.native).contains(native)) {
+            const qreal s = m.native.width() > 0 ? qreal(m.logical.width()) / m.native.width() : 1.0;
+            return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
+        }
+    return native;
+}
+
+std::optional<QPoint> QtScreenGrab::pointerPixel(QPointF at)
+{
+    return m_trail.take(at);
+}
+
+bool QtScreenGrab::nativeEventFilter(const QByteArray &type, void *message, qintptr *result)
+{
+    Q_UNUSED(result);
+#ifdef Q_OS_WIN
+    if (type != "windows_generic_MSG")
+        return false;
+    // Every pointer message carries where the pointer was, in the screen's
+    // own pixels (the program is aware of each screen's scale).
+    const auto *msg = static_cast<const MSG *>(message);
+    if (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST && msg->message != WM_MOUSEWHEEL
+        && msg->message != WM_MOUSEHWHEEL)
+        m_trail.record(QPoint(msg->pt.x, msg->pt.y));
+#else
+    Q_UNUSED(type);
+    Q_UNUSED(message);
+#endif
+    return false;
+}
+
+bool QtScreenGrab::movePointer(QPoint pixel)
+{
+#ifdef Q_OS_WIN
+    return SetCursorPos(pixel.x(), pixel.y()) != 0;
+#else
+    Q_UNUSED(pixel);
+    return false;
+#endif
 }
 
 } // namespace lumaro::capture
