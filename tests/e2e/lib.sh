@@ -340,6 +340,13 @@ start_lumaro() {
   [[ -n "${E2E_DISPLAY_STARTED:-}" ]] || start_display "${2:-1280x1024}"
   start_program "$1" "${@:3}"
   MAIN=$(wait_window '^Lumaro         $')
+  client_corner
+  settle
+}
+
+# client_corner: sets CX CY, the main window's client area's corner on the
+# screen (again, after the window has moved).
+client_corner() {
   local x y w h
   read -r x y w h < <(geometry "$MAIN")
   read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
@@ -347,7 +354,6 @@ start_lumaro() {
   local menu
   menu=$(awk -v h="$h" -v c="$CLIENT_H" -v d="$E2E_DPI" 'BEGIN { m = h * 96 / d - c; printf "%d\n", int(m + 0.5) }')
   CX=$x CY=$((y + $(scaled "$menu")))
-  settle
 }
 
 # control_row NAME: "x y w h" of a control in the client area, from the

@@ -359,7 +359,17 @@ std::vector<WindowOnScreen> X11Grab::windows(const QList<QWidget *> &own, const 
         for (const auto &[frame, w] : ownFrames)
             if (frame == children[i])
                 mine = w;
-        found.push_back({ toLogical(native), mine, {} });
+        QPointF offset;
+        if (mine) {
+            // Qt keeps its window's place in whole logical pixels: at 150 %
+            // that is up to a third of one off where the X server has it.
+            const xcb_window_t id = xcb_window_t(mine->winId());
+            auto at = reply(xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, id, m_root, 0, 0),
+                                                            nullptr));
+            if (at)
+                offset = toLogical(QPointF(at->dst_x, at->dst_y)) - QPointF(mine->mapToGlobal(QPoint(0, 0)));
+        }
+        found.push_back({ toLogical(native), mine, offset });
     }
     return found;
 }
