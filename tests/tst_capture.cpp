@@ -8,6 +8,7 @@
 #include "Elements.h"
 #include "FindPicture.h"
 #include "Magnifier.h"
+#include "PointerTrail.h"
 #ifdef LUMARO_PORTAL
 #include "KWinGrab.h"
 #include "PortalGrab.h"
@@ -199,6 +200,8 @@ private slots:
     void splitDesktopPicture();
     void cellsAtMixedScales();
     void cellsInTheWindowSystemsPixels();
+    void pointerTrail_data();
+    void pointerTrail();
 
     // Selection geometry
     void handles_data();
@@ -400,6 +403,37 @@ void TestCapture::cellsInTheWindowSystemsPixels()
     QCOMPARE(d.fromLogical(QRectF(240, 8, 200, 192)), QRect(360, 12, 300, 288));
     QCOMPARE(d.toLogical(QRect(360, 12, 300, 288)), QRectF(240, 8, 200, 192));
     QCOMPARE(d.outputPerDesktop(QRect(1900, 0, 40, 10)), 1.0);
+}
+
+// Pointer events as the X server sends them (x only, at 150 %), then the
+// places Qt delivers, rounded to whole logical pixels.
+void TestCapture::pointerTrail_data()
+{
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<QList<qreal>>("delivered");
+    QTest::addColumn<QList<int>>("found"); // -1: not known
+    QTest::newRow("each delivered place finds its pixel") << QList<int>{ 647, 648, 649 } << QList<qreal>{ 431, 432, 433 }
+                                                         << QList<int>{ 647, 648, 649 };
+    QTest::newRow("one pixel sent twice") << QList<int>{ 817, 817 } << QList<qreal>{ 545, 545 } << QList<int>{ 817, 817 };
+    // Qt folds motions together: the ones it dropped are passed over.
+    QTest::newRow("motions Qt dropped") << QList<int>{ 100, 200, 300 } << QList<qreal>{ 200 } << QList<int>{ 300 };
+    QTest::newRow("nothing older comes back") << QList<int>{ 100, 647 } << QList<qreal>{ 431, 67 } << QList<int>{ 647, -1 };
+    QTest::newRow("a place no recorded pixel rounds to") << QList<int>{ 647 } << QList<qreal>{ 433, 431 }
+                                                        << QList<int>{ -1, 647 };
+}
+
+void TestCapture::pointerTrail()
+{
+    QFETCH(QList<int>, sent);
+    QFETCH(QList<qreal>, delivered);
+    QFETCH(QList<int>, found);
+    PointerTrail trail([](QPointF native) { return native / 1.5; });
+    for (int x : sent)
+        trail.record(QPoint(x, 30));
+    for (int i = 0; i < delivered.size(); ++i) {
+        const std::optional<QPoint> got = trail.take(QPointF(delivered[i], 20));
+        QCOMPARE(got ? got->x() : -1, found[i]);
+    }
 }
 
 // ---------------------------------------------------------------- selection
