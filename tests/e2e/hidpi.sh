@@ -25,23 +25,6 @@ client_corner
 read -r px py pw ph < <(control Imageshow)
 shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/display.png"
 
-# shown_one_to_one FILE: the capture display shows FILE's pixels unchanged.
-# Where its first pixel lands depends on how the border rounds; it is looked
-# for a few pixels around the display's corner.
-shown_one_to_one() {
-  local x y w h dx dy
-  read -r x y _ _ < <(control Picture1)
-  read -r w h < <(identify -format '%w %h\n' "$1")
-  import -window root "$E2E_TMP/screen.png"
-  for dy in 0 1 2 3 4 5; do
-    for dx in 0 1 2 3 4 5; do
-      convert "$E2E_TMP/screen.png" -crop "${w}x${h}+$((x + dx))+$((y + dy))" +repage "$E2E_TMP/shown.png"
-      same_pixels "$E2E_TMP/shown.png" "$1" && return 0
-    done
-  done
-  fail "the capture display does not show the capture one to one near ($x, $y) (screen: $E2E_TMP/screen.png)"
-}
-
 # 1. One click on the picture display.
 open_selector
 xdotool mousemove $((px + pw / 3)) $((py + ph / 2))

@@ -406,6 +406,24 @@ drag_corners() {
 }
 shot() { import -window root -crop "${3}x${4}+$1+$2" +repage "$5"; }
 
+# shown_one_to_one FILE: the capture display shows FILE's pixels unchanged,
+# each on one pixel of the screen. Where its first pixel lands depends on
+# how the window and the border round at the screen's scale; it is looked
+# for a few pixels around the display's corner.
+shown_one_to_one() {
+  local x y w h dx dy
+  read -r x y _ _ < <(control Picture1)
+  read -r w h < <(identify -format '%w %h\n' "$1")
+  import -window root "$E2E_TMP/screen.png"
+  for dy in -2 -1 0 1 2 3 4 5; do
+    for dx in -2 -1 0 1 2 3 4 5; do
+      convert "$E2E_TMP/screen.png" -crop "${w}x${h}+$((x + dx))+$((y + dy))" +repage "$E2E_TMP/shown.png"
+      same_pixels "$E2E_TMP/shown.png" "$1" && return 0
+    done
+  done
+  fail "the capture display does not show the capture one to one near ($x, $y) (screen: $E2E_TMP/screen.png)"
+}
+
 # same_pixels A B: the two pictures differ in no pixel.
 same_pixels() {
   local diff

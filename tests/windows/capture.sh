@@ -62,13 +62,9 @@ shot "$px0" "$py0" "$pw" "$ph" "$E2E_TMP/expected.png"
 
 open_selector
 drag_corners "$px0" "$py0" "$px1" "$py1"
-# The capture shows in Picture1, one to one, inside its two-pixel sunken
-# border (as many of the screen's pixels as two logical ones make).
-read -r cx0 cy0 _ _ < <(control Picture1)
-edge=$(scaled 2)
-shot $((cx0 + edge)) $((cy0 + edge)) "$pw" "$ph" "$E2E_TMP/shown.png"
-expect_picture "$E2E_TMP/shown.png" "$E2E_TMP/expected.png" "the capture on show"
-pass "the capture shows"
+# The capture shows in Picture1, one to one, inside its sunken border.
+shown_one_to_one "$E2E_TMP/expected.png"
+pass "the capture shows one to one"
 
 out=$E2E_TMP/capture.bmp
 press Command6
