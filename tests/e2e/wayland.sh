@@ -23,8 +23,9 @@
 #   5. the selector covers the output, no pixel of the desktop left bare; a
 #      click on the bare desktop takes the whole output, every one of its own
 #      pixels as grim takes them (not Qt's idea of the screen: Qt 6.4 draws
-#      at 2 at scale 1.5); a drag between two of the output's pixels takes
-#      exactly grim's pixels between them.
+#      at 2 at scale 1.5); a drag between two of the output's pixels that
+#      no whole layout position falls in takes exactly grim's pixels between
+#      them.
 # sway refuses to run as root: as root, the test runs as an unprivileged user.
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
@@ -176,6 +177,14 @@ if [[ -n $SCALE ]]; then
   }
   # px LOGICAL: the output's pixel under a layout position.
   px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d\n", int(v * s) }'; }
+  # between P: the first of the output's pixels from P on that no whole
+  # layout position falls in (at 2 the odd ones, at 1.5 every third): only
+  # a pointer between two whole positions reaches it.
+  between() {
+    awk -v p="$1" -v s="$SCALE" 'BEGIN {
+      for (;; p++) { n = int(p / s); if (n * s < p) n++; if (n * s >= p + 1) break }
+      print p }'
+  }
   lumaro_at wayland
   pointer move 5 5
   sleep_until_still
@@ -216,11 +225,12 @@ if [[ -n $SCALE ]]; then
   pass "scale $SCALE: a click on the desktop takes the whole output, ${PW}x$PH, as grim does"
 
   # A drag from the desktop right of and above the window into the picture
-  # display, between two of the output's own pixels: the window's corner,
-  # the menu bar and the picture come along.
+  # display, between two of the output's own pixels that lie between whole
+  # layout positions: the window's corner, the menu bar and the picture come
+  # along.
   read -r dx dy _ _ < <(control Imageshow)
-  x0=$(px $((dx + 60))) y0=$(px $((dy + 90)))
-  x1=$(px $((WX + WW + 30))) y1=$(px $((WY - 10)))
+  x0=$(between "$(px $((dx + 60)))") y0=$(between "$(px $((dy + 90)))")
+  x1=$(between "$(px $((WX + WW + 30)))") y1=$(between "$(px $((WY - 10)))")
   pointer move 5 5
   sleep_until_still
   grim -o HEADLESS-1 "$E2E_TMP/before-drag.png"
