@@ -962,6 +962,15 @@ void TestCapture::scaledScreenGivesItsOwnPixels_data()
     QTest::newRow("1920x1080 at 1.5, 1280x720 logical")
         << one(QRect(0, 0, 1280, 720), 1.5, QSize(1920, 1080)) << QPointF(40.5, 60.5) << QPointF(339.9, 209.9)
         << QRect(QPoint(60, 90), QPoint(509, 314));
+    // sway gives the logical size rounded down: 910.67 x 512 as 910 x 512.
+    // The last column lies past 910 x 1.5, where no pointer reaches, but is
+    // part of the whole screen.
+    QTest::newRow("1366x768 at 1.5, 910x512 logical")
+        << one(QRect(0, 0, 910, 512), 1.5, QSize(1366, 768)) << QPointF(0, 0) << QPointF(909.99, 511.99)
+        << QRect(QPoint(0, 0), QPoint(1364, 767));
+    QTest::newRow("2256x1504 at 1.5, 1504x1002 logical")
+        << one(QRect(0, 0, 1504, 1002), 1.5, QSize(2256, 1504)) << QPointF(0, 0) << QPointF(1503.99, 1001.99)
+        << QRect(QPoint(0, 0), QPoint(2255, 1502));
 }
 
 void TestCapture::scaledScreenGivesItsOwnPixels()

@@ -22,13 +22,20 @@ qreal distance(const QRectF &r, QPointF p)
 
 } // namespace
 
-Desktop::Desktop(const std::vector<std::pair<QRect, qreal>> &screens)
+Desktop::Desktop(const std::vector<std::pair<QRect, qreal>> &screens, const std::vector<QSize> &pixels)
 {
     for (const auto &[logical, scale] : screens)
         m_scale = std::max(m_scale, scale);
-    for (const auto &[logical, scale] : screens) {
-        const QRect area(rounded(logical.x() * m_scale), rounded(logical.y() * m_scale),
-                         rounded(logical.width() * m_scale), rounded(logical.height() * m_scale));
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const auto &[logical, scale] = screens[i];
+        QRect area(rounded(logical.x() * m_scale), rounded(logical.y() * m_scale),
+                   rounded(logical.width() * m_scale), rounded(logical.height() * m_scale));
+        // Less than a logical pixel more: the part of one that the logical
+        // size left out.
+        const QSize more = i < pixels.size() ? pixels[i] - area.size() : QSize();
+        if (scale == m_scale && more.width() >= 0 && more.height() >= 0 && more.width() < m_scale
+            && more.height() < m_scale)
+            area.setSize(pixels[i]);
         m_screens.push_back({ logical, scale, area });
         m_bounds |= area;
     }

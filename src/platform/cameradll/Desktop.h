@@ -26,7 +26,10 @@ public:
 
     Desktop() = default;
     // One entry per screen: its logical rectangle and the scale of its picture.
-    explicit Desktop(const std::vector<std::pair<QRect, qreal>> &screens);
+    // Given each picture's size too, a screen at the largest scale covers its
+    // whole picture, also a last row or column that lies past its logical
+    // size times its scale (FrozenScreen::scale).
+    explicit Desktop(const std::vector<std::pair<QRect, qreal>> &screens, const std::vector<QSize> &pixels = {});
 
     const std::vector<Screen> &screens() const { return m_screens; }
     // Desktop pixels per logical pixel: the largest scale of all screens.

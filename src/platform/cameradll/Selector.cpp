@@ -27,9 +27,12 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
     , m_screens(std::move(screens))
 {
     std::vector<std::pair<QRect, qreal>> layout;
-    for (const FrozenScreen &s : m_screens)
+    std::vector<QSize> pixels;
+    for (const FrozenScreen &s : m_screens) {
         layout.push_back({ s.geometry, s.scale() });
-    m_desktop = Desktop(layout);
+        pixels.push_back(s.size());
+    }
+    m_desktop = Desktop(layout, pixels);
     m_selection = Selection(m_desktop.bounds());
     std::vector<QRect> areas;
     for (const Desktop::Screen &s : m_desktop.screens())
