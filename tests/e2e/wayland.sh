@@ -179,10 +179,11 @@ if [[ -n $SCALE ]]; then
   px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d\n", int(v * s) }'; }
   # between P: the first of the output's pixels from P on that no whole
   # layout position falls in (at 2 the odd ones, at 1.5 every third): only
-  # a pointer between two whole positions reaches it.
+  # a pointer between two whole positions reaches it. P itself where every
+  # pixel has one (scale 1).
   between() {
     awk -v p="$1" -v s="$SCALE" 'BEGIN {
-      for (;; p++) { n = int(p / s); if (n * s < p) n++; if (n * s >= p + 1) break }
+      for (q = p; q < p + 4; q++) { n = int(q / s); if (n * s < q) n++; if (n * s >= q + 1) { print q; exit } }
       print p }'
   }
   lumaro_at wayland
@@ -226,11 +227,12 @@ if [[ -n $SCALE ]]; then
 
   # A drag from the desktop right of and above the window into the picture
   # display, between two of the output's own pixels that lie between whole
-  # layout positions: the window's corner, the menu bar and the picture come
-  # along.
+  # layout positions: the window's corner, the menu bar and the picture (the
+  # first one again, 初始化) come along.
   read -r dx dy _ _ < <(control Imageshow)
   x0=$(between "$(px $((dx + 60)))") y0=$(between "$(px $((dy + 90)))")
   x1=$(between "$(px $((WX + WW + 30)))") y1=$(between "$(px $((WY - 10)))")
+  wayland_press Command7
   pointer move 5 5
   sleep_until_still
   grim -o HEADLESS-1 "$E2E_TMP/before-drag.png"
