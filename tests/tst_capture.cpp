@@ -69,19 +69,27 @@ struct Layout
     // Where each screen lies in the window system's pixels (X11, Windows);
     // none: a logical layout (Wayland).
     std::vector<QRect> native = {};
+    // The pictures' sizes where they are not logical x scale: a compositor
+    // gives a fractional logical size rounded down.
+    std::vector<QSize> pixels = {};
 
     std::vector<QImage> pictures() const
     {
         std::vector<QImage> p;
-        for (std::size_t i = 0; i < logical.size(); ++i)
-            p.push_back(tagged(int(i), int(logical[i].width() * scales[i]), int(logical[i].height() * scales[i])));
+        for (std::size_t i = 0; i < logical.size(); ++i) {
+            const QSize size = i < pixels.size() ? pixels[i]
+                                                 : QSize(int(logical[i].width() * scales[i]),
+                                                         int(logical[i].height() * scales[i]));
+            p.push_back(tagged(int(i), size.width(), size.height()));
+        }
         return p;
     }
     Desktop desktop() const
     {
         std::vector<Desktop::Place> s;
         for (std::size_t i = 0; i < logical.size(); ++i)
-            s.push_back({ logical[i], scales[i], native.empty() ? QRect() : native[i] });
+            s.push_back({ logical[i], scales[i], native.empty() ? QRect() : native[i],
+                          i < pixels.size() ? pixels[i] : QSize() });
         return Desktop(s);
     }
     std::vector<FrozenScreen> frozen() const
@@ -234,6 +242,8 @@ private slots:
     void outcomes_data();
     void outcomes();
     void dragAcrossTheSeamComposesBothScreens();
+    void scaledScreenGivesItsOwnPixels_data();
+    void scaledScreenGivesItsOwnPixels();
     void ctrlReleaseAdjustsWithTheKeys();
     void spaceDuringTheDragKeepsTheSelection();
     void magnifierShowsThePixelUnderThePointer();
@@ -1007,6 +1017,55 @@ void TestCapture::dragAcrossTheSeamComposesBothScreens()
     QCOMPARE(out.pixel(38, 38), pictures[0].pixel(319, 119));
     QCOMPARE(out.pixel(40, 0), pictures[1].pixel(0, 200));
     QCOMPARE(out.pixel(78, 38), pictures[1].pixel(38, 238));
+}
+
+void TestCapture::scaledScreenGivesItsOwnPixels_data()
+{
+    QTest::addColumn<Layout>("layout");
+    QTest::addColumn<QPointF>("from");
+    QTest::addColumn<QPointF>("to");
+    QTest::addColumn<QRect>("dragged"); // the picture's pixels
+    const auto one = [](QRect logical, qreal scale, QSize pixels) {
+        return Layout{ { logical }, { scale }, {}, { pixels } };
+    };
+    QTest::newRow("1920x1080 at 2, 960x540 logical")
+        << one(QRect(0, 0, 960, 540), 2, QSize(1920, 1080)) << QPointF(40.5, 60.5) << QPointF(339.9, 209.9)
+        << QRect(QPoint(81, 121), QPoint(679, 419));
+    QTest::newRow("1920x1080 at 1.5, 1280x720 logical")
+        << one(QRect(0, 0, 1280, 720), 1.5, QSize(1920, 1080)) << QPointF(40.5, 60.5) << QPointF(339.9, 209.9)
+        << QRect(QPoint(60, 90), QPoint(509, 314));
+    // sway gives the logical size rounded down: 910.67 x 512 as 910 x 512.
+    // The last column lies past 910 x 1.5, where no pointer reaches, but is
+    // part of the whole screen.
+    QTest::newRow("1366x768 at 1.5, 910x512 logical")
+        << one(QRect(0, 0, 910, 512), 1.5, QSize(1366, 768)) << QPointF(0, 0) << QPointF(909.99, 511.99)
+        << QRect(QPoint(0, 0), QPoint(1364, 767));
+    QTest::newRow("2256x1504 at 1.5, 1504x1002 logical")
+        << one(QRect(0, 0, 1504, 1002), 1.5, QSize(2256, 1504)) << QPointF(0, 0) << QPointF(1503.99, 1001.99)
+        << QRect(QPoint(0, 0), QPoint(2255, 1502));
+}
+
+void TestCapture::scaledScreenGivesItsOwnPixels()
+{
+    QFETCH(Layout, layout);
+    QFETCH(QPointF, from);
+    QFETCH(QPointF, to);
+    QFETCH(QRect, dragged);
+    const QImage picture = layout.pictures()[0];
+    {
+        // Nothing but the screen under the pointer: one click takes it whole.
+        Harness h(layout);
+        press(h.overlay(), from);
+        release(h.overlay(), from);
+        QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+        QCOMPARE(h.selector.selectedImage(), picture);
+    }
+    // Alt: no snapping to the screen's edges, which some drags end near.
+    Harness h(layout);
+    drag(h.overlay(), from, to, Qt::AltModifier);
+    QCOMPARE(h.selector.outcome(), Selector::Outcome::Accepted);
+    QCOMPARE(h.selector.selectedRect(), dragged);
+    QCOMPARE(h.selector.selectedImage(), picture.copy(dragged));
 }
 
 void TestCapture::ctrlReleaseAdjustsWithTheKeys()

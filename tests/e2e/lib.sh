@@ -159,16 +159,23 @@ start_display() {
   export QT_QPA_PLATFORM=xcb
 }
 
-# start_atspi: a session bus and the accessibility bus on it, so that the
-# program can be read from outside as a screen reader reads it.
-# start_sway W H [xwayland]: a headless sway (pixman renderer) with one W x H
-# output and every window floating, XWayland on if asked; exports
+# start_sway W H [xwayland] [scale S]: a headless sway (pixman renderer) with
+# one W x H output (in its own pixels; at scale S, 1 unless given, the layout
+# sees W/S x H/S) and every window floating, XWayland on if asked; exports
 # WAYLAND_DISPLAY and SWAYSOCK, sets SWAY_PID.
 start_sway() {
-  local xwayland=disable
-  [[ ${3:-} == xwayland ]] && xwayland=enable
+  local width=$1 height=$2 xwayland=disable scale=1
+  shift 2
+  while (($#)); do
+    case $1 in
+      xwayland) xwayland=enable ;;
+      scale) scale=$2; shift ;;
+      *) fail "start_sway: what is \"$1\"?" ;;
+    esac
+    shift
+  done
   cat >"$E2E_TMP/sway.conf" <<EOF
-output HEADLESS-1 resolution $1x$2 position 0,0 bg #336699 solid_color
+output HEADLESS-1 resolution ${width}x$height position 0,0 scale $scale bg #336699 solid_color
 xwayland $xwayland
 default_border none
 default_floating_border none
@@ -187,6 +194,8 @@ EOF
   export WAYLAND_DISPLAY SWAYSOCK
 }
 
+# start_atspi: a session bus and the accessibility bus on it, so that the
+# program can be read from outside as a screen reader reads it.
 start_atspi() {
   eval "$(dbus-launch --sh-syntax)"
   E2E_PIDS+=("$DBUS_SESSION_BUS_PID")

@@ -17,43 +17,68 @@
 #      a region of the compositor's own background comes out exactly as grim
 #      sees it, by the same route: an X11 grab there sees only X windows and
 #      would give black.
+# With E2E_SWAY_SCALE=S (2, or sway's fractional 1.5) the output has 1920x1080
+# pixels of its own at scale S, and only these checks run, neither portal nor
+# XWayland:
+#   5. the selector covers the output, no pixel of the desktop left bare; a
+#      click on the bare desktop takes the whole output, every one of its own
+#      pixels as grim takes them (not Qt's idea of the screen: Qt 6.4 draws
+#      at 2 at scale 1.5); a drag between two of the output's pixels that
+#      no whole layout position falls in takes exactly grim's pixels between
+#      them.
 # sway refuses to run as root: as root, the test runs as an unprivileged user.
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
-need sway swaymsg grim wtype pipewire gdbus dbus-launch dbus-send compare identify /usr/bin/python3 Xwayland
-[[ -x /usr/libexec/xdg-desktop-portal && -x /usr/libexec/xdg-desktop-portal-wlr ]] ||
-  skip "xdg-desktop-portal and xdg-desktop-portal-wlr are not installed"
+SCALE=${E2E_SWAY_SCALE:-}
+need sway swaymsg grim wtype dbus-launch compare identify convert /usr/bin/python3
 [[ -x "${WLPOINTER:-}" ]] || skip "wlpointer was not built (libwayland-dev, libwayland-bin)"
-
-W=1280 H=1024
+if [[ -z $SCALE ]]; then
+  need pipewire gdbus dbus-send Xwayland
+  [[ -x /usr/libexec/xdg-desktop-portal && -x /usr/libexec/xdg-desktop-portal-wlr ]] ||
+    skip "xdg-desktop-portal and xdg-desktop-portal-wlr are not installed"
+fi
 
 # ---- The session: a bus, sway, the portal's permission, a lasting keyboard.
+# start_portal: the desktop portal with its wlr backend, the screenshot allowed.
+start_portal() {
+  # The portal and its backends start on demand, and need to know the session;
+  # the wlr backend also needs PipeWire running, or it gives up at once.
+  dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR
+  pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 "PipeWire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
+  # The screenshot without asking, as a person who allowed it once has.
+  dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.PermissionStore \
+    /org/freedesktop/impl/portal/PermissionStore org.freedesktop.impl.portal.PermissionStore.SetPermission \
+    string:screenshot boolean:true string:screenshot string:"" array:string:yes >/dev/null ||
+    fail "the portal's permission store does not answer"
+  # A first request starts the portal and its backends (the answer is dropped,
+  # as this caller leaves the bus), so that the program's own requests find
+  # them running.
+  gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
+    --method org.freedesktop.portal.Screenshot.Screenshot "" "{'interactive': <false>}" >/dev/null ||
+    fail "the desktop portal has no Screenshot"
+  owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
+  }
+  wait_for 15 "the portal's wlr backend" owned org.freedesktop.impl.portal.desktop.wlr
+}
 eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
-export XDG_CURRENT_DESKTOP=sway:gnome
-start_sway "$W" "$H" xwayland
-# The portal and its backends start on demand, and need to know the session;
-# the wlr backend also needs PipeWire running, or it gives up at once.
-dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR
-pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
-E2E_PIDS+=($!)
-wait_for 10 "PipeWire" test -S "$XDG_RUNTIME_DIR/pipewire-0"
-# The screenshot without asking, as a person who allowed it once has.
-dbus-send --session --print-reply --dest=org.freedesktop.impl.portal.PermissionStore \
-  /org/freedesktop/impl/portal/PermissionStore org.freedesktop.impl.portal.PermissionStore.SetPermission \
-  string:screenshot boolean:true string:screenshot string:"" array:string:yes >/dev/null ||
-  fail "the portal's permission store does not answer"
-# A first request starts the portal and its backends (the answer is dropped,
-# as this caller leaves the bus), so that the program's own requests find
-# them running.
-gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
-  --method org.freedesktop.portal.Screenshot.Screenshot "" "{'interactive': <false>}" >/dev/null ||
-  fail "the desktop portal has no Screenshot"
-owned() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
-}
-wait_for 15 "the portal's wlr backend" owned org.freedesktop.impl.portal.desktop.wlr
+if [[ -n $SCALE ]]; then
+  # PW x PH: the output's own pixels; W x H: the layout's, as the pointer counts.
+  PW=1920 PH=1080
+  start_sway "$PW" "$PH" scale "$SCALE"
+  read -r W H < <(swaymsg -t get_outputs | /usr/bin/python3 -c '
+import json, sys
+r = json.load(sys.stdin)[0]["rect"]; print(r["width"], r["height"])')
+else
+  W=1280 H=1024
+  export XDG_CURRENT_DESKTOP=sway:gnome
+  start_sway "$W" "$H" xwayland
+  start_portal
+fi
 # Each wtype adds a keyboard and takes it away again; with none left the
 # window would lose the focus. This one stays.
 wtype -s 3600000 &
@@ -98,14 +123,16 @@ lumaro_at() {
   sleep_until_still
 }
 # The compositor has nothing to wait on that says "painted"; two frames apart
-# are compared instead.
+# are compared instead, raw: the same pixels are the same bytes. (As PNGs,
+# through ImageMagick's compare, a wait on a 1920x1080 output took over a
+# second, half of it now.)
 sleep_until_still() {
-  local a=$E2E_TMP/still-a.png b=$E2E_TMP/still-b.png
-  grim "$a"
+  local a=$E2E_TMP/still-a.ppm b=$E2E_TMP/still-b.ppm
+  grim -t ppm "$a"
   for _ in $(seq 50); do
     sleep 0.1
-    grim "$b"
-    same_pixels "$a" "$b" && return 0
+    grim -t ppm "$b"
+    cmp -s "$a" "$b" && return 0
     mv "$b" "$a"
   done
   fail "the screen never came to rest"
@@ -138,6 +165,91 @@ route_was() {
   last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
   [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
 }
+
+# ---- 5. A scaled output (E2E_SWAY_SCALE): the output's own pixels.
+if [[ -n $SCALE ]]; then
+  # px_pointer X Y [command...]: the pointer to the middle of the output's
+  # pixel X,Y (the layout spanned in half pixels), then the commands.
+  px_pointer() {
+    local x=$1 y=$2
+    shift 2
+    "$WLPOINTER" $((2 * PW)) $((2 * PH)) move $((2 * x + 1)) $((2 * y + 1)) "$@"
+  }
+  # px LOGICAL: the output's pixel under a layout position.
+  px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d\n", int(v * s) }'; }
+  # between P: the first of the output's pixels from P on that no whole
+  # layout position falls in (at 2 the odd ones, at 1.5 every third): only
+  # a pointer between two whole positions reaches it. P itself where every
+  # pixel has one (scale 1).
+  between() {
+    awk -v p="$1" -v s="$SCALE" 'BEGIN {
+      for (q = p; q < p + 4; q++) { n = int(q / s); if (n * s < q) n++; if (n * s >= q + 1) { print q; exit } }
+      print p }'
+  }
+  lumaro_at wayland
+  pointer move 5 5
+  sleep_until_still
+  wayland_press Command5
+  wait_selector
+  sleep_until_still
+  [[ $(sway_rect '^截取屏幕$') == "0 0 $W $H" ]] ||
+    fail "the selector is at $(sway_rect '^截取屏幕$'), not over the whole output (0 0 $W $H)"
+  # The selector shows the desktop darkened: the desktop's own colour
+  # anywhere means a gap.
+  grim "$E2E_TMP/selector.png"
+  bare=$(convert "$E2E_TMP/selector.png" -alpha off -fill black +opaque '#336699' -fill white -opaque '#336699' \
+    -format '%[fx:int(mean * w * h + 0.5)]' info:)
+  [[ $bare == 0 ]] || fail "at scale $SCALE the selector leaves $bare pixels of the desktop bare"
+  pass "scale $SCALE: the selector covers the output"
+
+  # The whole output, taken with the program's window as it is the moment
+  # 截取屏幕 is pressed: as after a capture given up, the pointer still there.
+  wtype -k Escape
+  gone_selector
+  sleep_until_still
+  grim -o HEADLESS-1 "$E2E_TMP/output.png"
+  [[ $(identify -format '%wx%h' "$E2E_TMP/output.png") == "${PW}x$PH" ]] ||
+    fail "grim takes the output at $(identify -format '%wx%h' "$E2E_TMP/output.png"), not ${PW}x$PH"
+  wayland_press Command5
+  wait_selector
+  sleep_until_still
+  # On the bare desktop near the top left, where Qt puts windows it cannot place.
+  px_pointer 30 30 wait 100
+  px_pointer 31 30
+  sleep_until_still
+  pointer click
+  gone_selector
+  sleep_until_still
+  save_capture "$E2E_TMP/output.bmp"
+  expect_picture "$E2E_TMP/output.bmp" "$E2E_TMP/output.png" "the whole output at scale $SCALE, against grim"
+  route_was screencopy
+  pass "scale $SCALE: a click on the desktop takes the whole output, ${PW}x$PH, as grim does"
+
+  # A drag from the desktop right of and above the window into the picture
+  # display, between two of the output's own pixels that lie between whole
+  # layout positions: the window's corner, the menu bar and the picture (the
+  # first one again, 初始化) come along.
+  read -r dx dy _ _ < <(control Imageshow)
+  x0=$(between "$(px $((dx + 60)))") y0=$(between "$(px $((dy + 90)))")
+  x1=$(between "$(px $((WX + WW + 30)))") y1=$(between "$(px $((WY - 10)))")
+  wayland_press Command7
+  pointer move 5 5
+  sleep_until_still
+  grim -o HEADLESS-1 "$E2E_TMP/before-drag.png"
+  wayland_press Command5
+  wait_selector
+  sleep_until_still
+  px_pointer "$x1" "$y1" down move $((2 * x1 - 79)) $((2 * y1 + 81)) move $((2 * x0 + 1)) $((2 * y0 + 1)) wait 100 up
+  gone_selector
+  sleep_until_still
+  save_capture "$E2E_TMP/drag.bmp"
+  convert "$E2E_TMP/before-drag.png" -crop "$((x1 - x0 + 1))x$((y0 - y1 + 1))+$x0+$y1" +repage "$E2E_TMP/drag.png"
+  expect_picture "$E2E_TMP/drag.bmp" "$E2E_TMP/drag.png" "the drag at scale $SCALE, against grim's pixels"
+  pass "scale $SCALE: a drag takes exactly the output's pixels between its two corners"
+  sanitizer_clean
+  finish
+  exit 0
+fi
 
 # ---- 1. One click on the picture display, natively on Wayland.
 touch "$E2E_TMP/before-captures"

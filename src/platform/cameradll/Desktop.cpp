@@ -30,12 +30,20 @@ Desktop::Desktop(const std::vector<Place> &screens)
         m_native = m_native && !p.native.isEmpty();
     }
     for (const Place &p : screens) {
-        const QSize devices(std::max(1, rounded(p.logical.width() * p.scale)),
-                            std::max(1, rounded(p.logical.height() * p.scale)));
+        const QSize devices = !p.pixels.isEmpty() ? p.pixels
+                                                  : QSize(std::max(1, rounded(p.logical.width() * p.scale)),
+                                                          std::max(1, rounded(p.logical.height() * p.scale)));
         QRect area = p.native;
-        if (!m_native)
+        if (!m_native) {
             area = QRect(rounded(p.logical.x() * m_scale), rounded(p.logical.y() * m_scale),
                          rounded(p.logical.width() * m_scale), rounded(p.logical.height() * m_scale));
+            // Less than a logical pixel more: the part of one that the
+            // logical size left out, on a screen at the largest scale.
+            const QSize more = devices - area.size();
+            if (p.scale == m_scale && more.width() >= 0 && more.height() >= 0 && more.width() < m_scale
+                && more.height() < m_scale)
+                area.setSize(devices);
+        }
         const qreal perLogical = p.logical.width() > 0 ? qreal(area.width()) / p.logical.width() : m_scale;
         m_screens.push_back({ p.logical, p.scale, area, perLogical, devices });
         m_bounds |= area;

@@ -38,11 +38,16 @@ public:
     };
     // Where a screen is. `native` is its rectangle in the window system's
     // own pixels, or empty where the window system has none (Wayland).
+    // `pixels` is its picture's size, where known: a screen at the largest
+    // scale then covers its whole picture, also a last row or column past its
+    // logical size times its scale (a compositor rounds the logical size
+    // down).
     struct Place
     {
         QRect logical;
         qreal scale;
         QRect native = {};
+        QSize pixels = {};
     };
 
     Desktop() = default;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,7 +29,18 @@ struct FrozenScreen
     QRect native = {};
 
     QSize size() const { return image.isNull() ? pixels : image.size(); }
-    qreal scale() const { return geometry.width() > 0 ? qreal(size().width()) / geometry.width() : 1.0; }
+    // Device pixels per logical pixel. A compositor may give a fractional
+    // logical size rounded down (1366x768 at 1.5 is 910.67 x 512, given as
+    // 910 x 512): the side that lost a fraction has the larger ratio, the
+    // other side's is the scale, and the picture's last column or row then
+    // lies past the logical size times the scale.
+    qreal scale() const
+    {
+        const QSize s = size();
+        if (geometry.isEmpty() || s.isEmpty())
+            return 1.0;
+        return std::min(qreal(s.width()) / geometry.width(), qreal(s.height()) / geometry.height());
+    }
 };
 
 struct GrabResult

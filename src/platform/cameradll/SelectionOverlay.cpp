@@ -29,6 +29,13 @@ constexpr int HandleSize = 8;
 
 bool onWayland() { return QGuiApplication::platformName().startsWith(u"wayland"); }
 
+// Where the pointer is, in fractions of a logical pixel. Qt 6.4 hands a
+// widget its position and the global one rounded to whole logical pixels,
+// which at a scale of 2 never point at an odd device pixel (nor at every
+// third at 1.5); the position in the window, which for the overlay is the
+// widget, keeps the fractions.
+QPointF pointerAt(const QWidget *w, const QMouseEvent *event) { return w->mapToGlobal(event->scenePosition()); }
+
 // The eight handles around a selection, in logical pixels.
 std::vector<QRectF> handlesOf(const QRectF &r)
 {
@@ -394,22 +401,22 @@ void SelectionOverlay::updateCursorShape()
 
 void SelectionOverlay::mousePressEvent(QMouseEvent *event)
 {
-    m_selector.mousePress(event->globalPosition(), event->button(), event->modifiers());
+    m_selector.mousePress(pointerAt(this, event), event->button(), event->modifiers());
 }
 
 void SelectionOverlay::mouseMoveEvent(QMouseEvent *event)
 {
-    m_selector.mouseMove(event->globalPosition(), event->buttons(), event->modifiers());
+    m_selector.mouseMove(pointerAt(this, event), event->buttons(), event->modifiers());
 }
 
 void SelectionOverlay::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_selector.mouseRelease(event->globalPosition(), event->button(), event->modifiers());
+    m_selector.mouseRelease(pointerAt(this, event), event->button(), event->modifiers());
 }
 
 void SelectionOverlay::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    m_selector.mouseDoubleClick(event->globalPosition(), event->button());
+    m_selector.mouseDoubleClick(pointerAt(this, event), event->button());
 }
 
 void SelectionOverlay::wheelEvent(QWheelEvent *event)

@@ -84,8 +84,13 @@ Scene findScene(GrabBackend &backend, const Desktop &desktop, const QList<WId> &
         for (QWidget *w : std::as_const(own))
             scene.ownWindows.push_back({ QRectF(w->frameGeometry()), w, {} });
     if (windows.empty()) {
-        for (QWidget *w : std::as_const(own))
-            addOwnWindow(scene.elements, desktop, w, QRectF(w->frameGeometry()), {});
+        // On Wayland a window not found in the pictures is nowhere known:
+        // Qt puts it at the screen's corner, and elements there would take
+        // the bare desktop for a window (at 150 %, where the window is drawn
+        // at 2 and the compositor shrinks it, it is never found).
+        if (!wayland)
+            for (QWidget *w : std::as_const(own))
+                addOwnWindow(scene.elements, desktop, w, QRectF(w->frameGeometry()), {});
         return scene;
     }
     for (const WindowOnScreen &w : windows) {
