@@ -89,7 +89,7 @@ struct Layout
         std::vector<Desktop::Place> s;
         for (std::size_t i = 0; i < logical.size(); ++i)
             s.push_back({ logical[i], scales[i], native.empty() ? QRect() : native[i],
-                          i < pixels.size() ? pixels[i] : QSize() });
+                          i < pixels.size() ? pixels[i] : QSize(), native.empty() ? 0 : scales[i] });
         return Desktop(s);
     }
     std::vector<FrozenScreen> frozen() const
@@ -97,7 +97,8 @@ struct Layout
         std::vector<FrozenScreen> f;
         const auto p = pictures();
         for (std::size_t i = 0; i < logical.size(); ++i)
-            f.push_back({ nullptr, logical[i], p[i], p[i].size(), native.empty() ? QRect() : native[i] });
+            f.push_back({ nullptr, logical[i], p[i], p[i].size(), native.empty() ? QRect() : native[i],
+                          native.empty() ? 0 : scales[i] });
         return f;
     }
 };

@@ -132,6 +132,8 @@ if [[ -n "${E2E_SCREEN_SCALES:-}" ]]; then
 fi
 # scaled N: N logical pixels in the screen's pixels, as Qt rounds them.
 scaled() { awk -v n="$1" -v d="$E2E_DPI" 'BEGIN { v = n * d / 96; printf "%d\n", (v < 0 ? -int(-v + 0.5) : int(v + 0.5)) }'; }
+# scaled_down N: the same, the whole pixels below it.
+scaled_down() { awk -v n="$1" -v d="$E2E_DPI" 'BEGIN { printf "%d\n", int(n * d / 96) }'; }
 
 # start_display [WIDTHxHEIGHT]: a fresh Xvfb; exports DISPLAY.
 start_display() {

@@ -46,7 +46,9 @@ pass "title: Lumaro and nine blanks"
 settle
 read -r x y w h < <(geometry "$MAIN")
 read -r _ _ CLIENT_W CLIENT_H < <(control_row client)
-CLIENT_W=$(scaled "$CLIENT_W") CLIENT_H=$(scaled "$CLIENT_H")
+# At a fractional scale Windows gives the client area the whole pixels
+# below its logical size times the scale (742 of 742.5 at 150 %).
+CLIENT_W=$(scaled_down "$CLIENT_W") CLIENT_H=$(scaled_down "$CLIENT_H")
 border=$(((w - CLIENT_W) / 2))
 CX=$((x + border)) CY=$((y + h - border - CLIENT_H))
 # The client area's bottom-right corner shows the window's background, the

@@ -44,8 +44,11 @@ Desktop::Desktop(const std::vector<Place> &screens)
                 && more.height() < m_scale)
                 area.setSize(devices);
         }
-        const qreal perLogical = p.logical.width() > 0 ? qreal(area.width()) / p.logical.width() : m_scale;
-        m_screens.push_back({ p.logical, p.scale, area, perLogical, devices });
+        qreal perLogical = p.logical.width() > 0 ? qreal(area.width()) / p.logical.width() : m_scale;
+        qreal scale = p.scale;
+        if (m_native && p.ratio > 0)
+            perLogical = scale = p.ratio; // the logical size is rounded; the ratio is exact
+        m_screens.push_back({ p.logical, scale, area, perLogical, devices });
         m_bounds |= area;
     }
     if (m_native) {

@@ -48,6 +48,7 @@ public:
         qreal scale;
         QRect native = {};
         QSize pixels = {};
+        qreal ratio = 0; // with `native`: the window system's pixels per logical one
     };
 
     Desktop() = default;

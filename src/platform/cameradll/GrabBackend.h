@@ -27,6 +27,10 @@ struct FrozenScreen
     // Where the picture's pixels lie in the window system's own pixels,
     // where it has such a grid (X11, Windows); empty elsewhere (see Desktop).
     QRect native = {};
+    // Where `native` is given: how many of those pixels Qt takes for one of
+    // its own here (QScreen::devicePixelRatio). The logical size is rounded
+    // (1280 pixels at 150 % are 853 logical), so it is not to be had from it.
+    qreal ratio = 0;
 
     QSize size() const { return image.isNull() ? pixels : image.size(); }
     // Device pixels per logical pixel. A compositor may give a fractional

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -30,8 +31,8 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
         // On Windows the screens lie in the system's own pixels, and Qt keeps
         // each screen's corner there while it divides its size by the scale.
         const QRect native = windows ? QRect(screen->geometry().topLeft(), pixels) : QRect();
-        m_mapping.push_back({ native, screen->geometry() });
-        result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels, native });
+        m_mapping.push_back({ native, screen->geometry(), screen->devicePixelRatio() });
+        result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels, native, screen->devicePixelRatio() });
     }
     if (windows)
         qGuiApp->installNativeEventFilter(this);
@@ -42,7 +43,7 @@ QPointF QtScreenGrab::toLogical(QPointF native) const
 {
     for (const Mapping &m : m_mapping)
         if (QRectF(m.native).contains(native)) {
-            const qreal s = m.native.width() > 0 ? qreal(m.logical.width()) / m.native.width() : 1.0;
+            const qreal s = 1 / m.ratio;
             return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
         }
     return native;
@@ -70,6 +71,30 @@ bool QtScreenGrab::nativeEventFilter(const QByteArray &type, void *message, qint
     Q_UNUSED(message);
 #endif
     return false;
+}
+
+std::vector<WindowOnScreen> QtScreenGrab::windows(const QList<QWidget *> &own, const QList<WId> &skip)
+{
+    Q_UNUSED(skip);
+    std::vector<WindowOnScreen> found;
+#ifdef Q_OS_WIN
+    // This program's windows where the system has them: Qt keeps their
+    // places in whole logical pixels, at 150 % up to a third of one off.
+    for (QWidget *w : own) {
+        const auto window = reinterpret_cast<HWND>(w->winId());
+        RECT frame;
+        POINT client{ 0, 0 };
+        if (!GetWindowRect(window, &frame) || !ClientToScreen(window, &client))
+            continue;
+        const QPointF corner = toLogical(QPointF(frame.left, frame.top));
+        const QPointF end = toLogical(QPointF(frame.right, frame.bottom));
+        const QPointF offset = toLogical(QPointF(client.x, client.y)) - QPointF(w->mapToGlobal(QPoint(0, 0)));
+        found.push_back({ QRectF(corner, end), w, offset });
+    }
+#else
+    Q_UNUSED(own);
+#endif
+    return found;
 }
 
 bool QtScreenGrab::movePointer(QPoint pixel)

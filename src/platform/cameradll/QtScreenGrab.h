@@ -17,6 +17,7 @@ public:
     GrabResult grab(const QList<QScreen *> &screens) override;
     std::optional<QPoint> pointerPixel(QPointF at) override;
     bool movePointer(QPoint pixel) override;
+    std::vector<WindowOnScreen> windows(const QList<QWidget *> &own, const QList<WId> &skip) override;
 
 private:
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
@@ -25,6 +26,7 @@ private:
     struct Mapping
     {
         QRect native, logical;
+        qreal ratio = 1; // Qt's, by which it divides the screen's pixels
     };
     std::vector<Mapping> m_mapping;
     PointerTrail m_trail{ [this](QPointF native) { return toLogical(native); } };

@@ -28,7 +28,7 @@ Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
 {
     std::vector<Desktop::Place> layout;
     for (const FrozenScreen &s : m_screens)
-        layout.push_back({ s.geometry, s.scale(), s.native, s.size() });
+        layout.push_back({ s.geometry, s.scale(), s.native, s.size(), s.ratio });
     m_desktop = Desktop(layout);
     m_selection = Selection(m_desktop.bounds());
     std::vector<QRect> areas;

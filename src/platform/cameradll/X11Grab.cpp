@@ -196,10 +196,10 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
         for (const auto &[name, rect] : named)
             if (name == screen->name())
                 native = rect;
-        m_mapping.push_back({ native, logical });
+        m_mapping.push_back({ native, logical, screen->devicePixelRatio() });
         if (onServer) {
             freezeOnServer(native);
-            result.screens.push_back({ screen, logical, QImage(), native.size(), native });
+            result.screens.push_back({ screen, logical, QImage(), native.size(), native, screen->devicePixelRatio() });
             continue;
         }
         QImage image;
@@ -215,7 +215,7 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
             return result;
         }
         image.setDevicePixelRatio(1.0);
-        result.screens.push_back({ screen, logical, std::move(image), native.size(), native });
+        result.screens.push_back({ screen, logical, std::move(image), native.size(), native, screen->devicePixelRatio() });
     }
     xcb_flush(m_conn);
     return result;
@@ -249,7 +249,7 @@ QPointF X11Grab::toLogical(QPointF native) const
 {
     for (const Mapping &m : m_mapping)
         if (QRectF(m.native).contains(native)) {
-            const qreal s = m.native.width() > 0 ? qreal(m.logical.width()) / m.native.width() : 1.0;
+            const qreal s = 1 / m.ratio;
             return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
         }
     return native;
@@ -306,7 +306,7 @@ QRectF X11Grab::toLogical(const QRect &native) const
 {
     for (const Mapping &m : m_mapping)
         if (m.native.contains(native.center())) {
-            const qreal s = m.native.width() > 0 ? qreal(m.logical.width()) / m.native.width() : 1.0;
+            const qreal s = 1 / m.ratio;
             return { m.logical.x() + (native.x() - m.native.x()) * s, m.logical.y() + (native.y() - m.native.y()) * s,
                      native.width() * s, native.height() * s };
         }

@@ -44,6 +44,7 @@ private:
     struct Mapping
     {
         QRect native, logical;
+        qreal ratio = 1; // Qt's, by which it divides the screen's pixels
         quint32 frozen = 0, dimmed = 0; // server-side pixmaps, when frozen there
     };
     xcb_connection_t *m_conn = nullptr;
