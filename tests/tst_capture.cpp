@@ -438,7 +438,8 @@ void TestCapture::pointerTrail()
     QFETCH(QList<int>, sent);
     QFETCH(QList<qreal>, delivered);
     QFETCH(QList<int>, found);
-    PointerTrail trail([](QPointF native) { return native / 1.5; });
+    PointerTrail trail;
+    trail.addScreen(QRect(0, 0, 3000, 3000), QRect(0, 0, 2000, 2000), 1.5);
     for (int x : sent)
         trail.record(QPoint(x, 30));
     for (int i = 0; i < delivered.size(); ++i) {

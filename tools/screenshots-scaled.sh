@@ -22,12 +22,7 @@ one() {
   read -r x y w h < <(geometry "$MAIN")
   import -window root -crop "${w}x${h}+$x+$y" +repage "$E2E_TMP/start.png"
   read -r px py pw ph < <(control Imageshow)
-  open_selector
-  xdotool mousemove $((px + pw / 3)) $((py + ph / 2))
-  settle 150
-  xdotool click 1
-  wait_gone "$OVERLAY"
-  settle
+  click_capture $((px + pw / 3)) $((py + ph / 2))
   xdotool mousemove 5 5
   settle
   import -window root -crop "${w}x${h}+$x+$y" +repage "$E2E_TMP/captured.png"

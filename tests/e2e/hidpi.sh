@@ -26,12 +26,7 @@ read -r px py pw ph < <(control Imageshow)
 shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/display.png"
 
 # 1. One click on the picture display.
-open_selector
-xdotool mousemove $((px + pw / 3)) $((py + ph / 2))
-settle 150
-xdotool click 1
-wait_gone "$OVERLAY"
-settle
+click_capture $((px + pw / 3)) $((py + ph / 2))
 save_capture "$E2E_TMP/click.bmp"
 expect_picture "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" "one click on the picture display"
 shown_one_to_one "$E2E_TMP/click.bmp"

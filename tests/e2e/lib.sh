@@ -325,6 +325,17 @@ open_selector() {
   settle
 }
 
+# click_capture X Y: presses 截取屏幕, clicks at X,Y once the selector shows
+# what is under the pointer there, and waits until the capture is on show.
+click_capture() {
+  open_selector
+  xdotool mousemove "$1" "$2"
+  settle 150
+  xdotool click 1
+  wait_gone "$OVERLAY"
+  settle
+}
+
 # save_capture FILE: presses 保存图片, answers the dialog with FILE and waits
 # until the whole picture is there.
 save_capture() {

@@ -21,12 +21,7 @@ capture_to() {
 }
 
 # 1. One click on the picture display.
-open_selector
-xdotool mousemove $((px + pw / 3)) $((py + ph / 2))
-settle 150
-xdotool click 1
-wait_gone "$OVERLAY"
-settle
+click_capture $((px + pw / 3)) $((py + ph / 2))
 capture_to "$E2E_TMP/click.bmp"
 expect_picture "$E2E_TMP/click.bmp" "$E2E_TMP/display.png" "one click on the picture display"
 pass "one click takes the picture display, ${pw}x${ph}, exactly"

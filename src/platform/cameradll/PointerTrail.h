@@ -2,10 +2,11 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 
 #include <deque>
-#include <functional>
 #include <optional>
+#include <vector>
 
 namespace lumaro::capture {
 
@@ -18,11 +19,21 @@ namespace lumaro::capture {
 class PointerTrail
 {
 public:
-    // `toLogical` maps a place in the window system's pixels to Qt's
-    // logical coordinates (unrounded).
-    explicit PointerTrail(std::function<QPointF(QPointF)> toLogical)
-        : m_toLogical(std::move(toLogical))
+    // A screen: where it lies in the window system's pixels and in Qt's
+    // logical ones, and Qt's ratio between the two there.
+    void addScreen(const QRect &native, const QRect &logical, qreal ratio)
     {
+        m_screens.push_back({ native, logical, ratio > 0 ? ratio : 1 });
+    }
+    void clearScreens() { m_screens.clear(); }
+
+    // Qt's logical place, unrounded, of a place in the window system's pixels.
+    QPointF toLogical(QPointF native) const
+    {
+        for (const Screen &s : m_screens)
+            if (QRectF(s.native).contains(native))
+                return QPointF(s.logical.topLeft()) + (native - QPointF(s.native.topLeft())) / s.ratio;
+        return native;
     }
 
     void record(QPoint pixel)
@@ -37,7 +48,7 @@ public:
     std::optional<QPoint> take(QPointF logical)
     {
         for (auto it = m_places.begin(); it != m_places.end(); ++it) {
-            const QPointF d = m_toLogical(QPointF(*it)) - logical;
+            const QPointF d = toLogical(QPointF(*it)) - logical;
             if (std::abs(d.x()) <= Reach && std::abs(d.y()) <= Reach) {
                 const QPoint found = *it;
                 m_places.erase(m_places.begin(), it + 1);
@@ -51,7 +62,12 @@ private:
     // Qt rounds to the nearest logical pixel: half a pixel each way.
     static constexpr qreal Reach = 0.5 + 1e-6;
     static constexpr std::size_t Kept = 256;
-    std::function<QPointF(QPointF)> m_toLogical;
+    struct Screen
+    {
+        QRect native, logical;
+        qreal ratio;
+    };
+    std::vector<Screen> m_screens;
     std::deque<QPoint> m_places;
 };
 

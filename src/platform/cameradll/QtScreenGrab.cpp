@@ -16,7 +16,7 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
     const bool windows = QGuiApplication::platformName() == u"windows";
-    m_mapping.clear();
+    m_trail.clearScreens();
     for (QScreen *screen : screens) {
         // Coordinates are the screen's own: grabbing with desktop coordinates
         // shifts every screen but the first.
@@ -31,22 +31,12 @@ GrabResult QtScreenGrab::grab(const QList<QScreen *> &screens)
         // On Windows the screens lie in the system's own pixels, and Qt keeps
         // each screen's corner there while it divides its size by the scale.
         const QRect native = windows ? QRect(screen->geometry().topLeft(), pixels) : QRect();
-        m_mapping.push_back({ native, screen->geometry(), screen->devicePixelRatio() });
+        m_trail.addScreen(native, screen->geometry(), screen->devicePixelRatio());
         result.screens.push_back({ screen, screen->geometry(), std::move(image), pixels, native, screen->devicePixelRatio() });
     }
     if (windows)
         qGuiApp->installNativeEventFilter(this);
     return result;
-}
-
-QPointF QtScreenGrab::toLogical(QPointF native) const
-{
-    for (const Mapping &m : m_mapping)
-        if (QRectF(m.native).contains(native)) {
-            const qreal s = 1 / m.ratio;
-            return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
-        }
-    return native;
 }
 
 std::optional<QPoint> QtScreenGrab::pointerPixel(QPointF at)
@@ -86,9 +76,9 @@ std::vector<WindowOnScreen> QtScreenGrab::windows(const QList<QWidget *> &own, c
         POINT client{ 0, 0 };
         if (!GetWindowRect(window, &frame) || !ClientToScreen(window, &client))
             continue;
-        const QPointF corner = toLogical(QPointF(frame.left, frame.top));
-        const QPointF end = toLogical(QPointF(frame.right, frame.bottom));
-        const QPointF offset = toLogical(QPointF(client.x, client.y)) - QPointF(w->mapToGlobal(QPoint(0, 0)));
+        const QPointF corner = m_trail.toLogical(QPointF(frame.left, frame.top));
+        const QPointF end = m_trail.toLogical(QPointF(frame.right, frame.bottom));
+        const QPointF offset = m_trail.toLogical(QPointF(client.x, client.y)) - QPointF(w->mapToGlobal(QPoint(0, 0)));
         found.push_back({ QRectF(corner, end), w, offset });
     }
 #else

@@ -21,15 +21,8 @@ public:
 
 private:
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
-    QPointF toLogical(QPointF native) const;
 
-    struct Mapping
-    {
-        QRect native, logical;
-        qreal ratio = 1; // Qt's, by which it divides the screen's pixels
-    };
-    std::vector<Mapping> m_mapping;
-    PointerTrail m_trail{ [this](QPointF native) { return toLogical(native); } };
+    PointerTrail m_trail;
 };
 
 } // namespace lumaro::capture

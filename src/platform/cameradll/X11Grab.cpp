@@ -189,6 +189,7 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     qGuiApp->installNativeEventFilter(this);
 
     m_mapping.clear();
+    m_trail.clearScreens();
     for (QScreen *screen : screens) {
         const QRect logical = screen->geometry();
         // Each screen in its own device pixels, where the X server puts it.
@@ -197,6 +198,7 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
             if (name == screen->name())
                 native = rect;
         m_mapping.push_back({ native, logical, screen->devicePixelRatio() });
+        m_trail.addScreen(native, logical, screen->devicePixelRatio());
         if (onServer) {
             freezeOnServer(native);
             result.screens.push_back({ screen, logical, QImage(), native.size(), native, screen->devicePixelRatio() });
@@ -243,16 +245,6 @@ QImage X11Grab::fetch(int screen, QString *error)
     if (image.isNull())
         *error = u"无法读取屏幕的内容。"_s;
     return image;
-}
-
-QPointF X11Grab::toLogical(QPointF native) const
-{
-    for (const Mapping &m : m_mapping)
-        if (QRectF(m.native).contains(native)) {
-            const qreal s = 1 / m.ratio;
-            return QPointF(m.logical.topLeft()) + (native - QPointF(m.native.topLeft())) * s;
-        }
-    return native;
 }
 
 bool X11Grab::nativeEventFilter(const QByteArray &type, void *message, qintptr *result)
@@ -367,7 +359,7 @@ std::vector<WindowOnScreen> X11Grab::windows(const QList<QWidget *> &own, const 
             auto at = reply(xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, id, m_root, 0, 0),
                                                             nullptr));
             if (at)
-                offset = toLogical(QPointF(at->dst_x, at->dst_y)) - QPointF(mine->mapToGlobal(QPoint(0, 0)));
+                offset = m_trail.toLogical(QPointF(at->dst_x, at->dst_y)) - QPointF(mine->mapToGlobal(QPoint(0, 0)));
         }
         found.push_back({ toLogical(native), mine, offset });
     }

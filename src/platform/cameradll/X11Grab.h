@@ -37,7 +37,6 @@ private:
     QImage grabShared(quint32 drawable, const QRect &r);
     QImage grabPlain(quint32 drawable, const QRect &r);
     QRectF toLogical(const QRect &native) const;
-    QPointF toLogical(QPointF native) const;
     bool canFreezeOnServer();
     void freezeOnServer(const QRect &native);
 
@@ -54,7 +53,7 @@ private:
     bool m_shm = false;
     std::vector<Mapping> m_mapping;
     quint8 m_xinput = 0; // the input extension's opcode, which Qt's pointer events come through
-    PointerTrail m_trail{ [this](QPointF native) { return toLogical(native); } };
+    PointerTrail m_trail;
 };
 
 } // namespace lumaro::capture
