@@ -79,10 +79,11 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
   local picture=${TMPDIR:-/tmp}/lumaro-e2e-$(basename "$0" .sh).png
+  # A display server that no longer answers must not hold the test here.
   if [[ -n "${WAYLAND_DISPLAY:-}" ]] && command -v grim >/dev/null; then
-    grim "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
+    timeout 10 grim "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
   elif [[ -n "${E2E_DISPLAY_STARTED:-}" ]] && command -v import >/dev/null; then
-    import -window root "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
+    timeout 10 import -window root "$picture" 2>/dev/null && echo "screen at the failure: $picture" >&2
   fi
   exit 1
 }
