@@ -11,6 +11,29 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/lumaro.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.manifest;${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.ico")
 set_target_properties(lumaro PROPERTIES WIN32_EXECUTABLE ON)
 
+# Who made it: the vendor, and the copyright line of the package's copyright
+# file ("Copyright: 2026 The Lumaro developers").
+set(LUMARO_VENDOR "The Lumaro developers")
+file(STRINGS ${PROJECT_SOURCE_DIR}/desktop/copyright copyright_line REGEX "^Copyright: " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright: *" "" copyright_line "${copyright_line}")
+if(NOT copyright_line)
+  message(FATAL_ERROR "desktop/copyright has no Copyright: line")
+endif()
+set(LUMARO_COPYRIGHT "Copyright © ${copyright_line}")
+
+# The version resource of lumaro.exe and of CameraDll.dll.
+function(lumaro_version_resource target file type description)
+  set(LUMARO_FILE ${file})
+  get_filename_component(LUMARO_FILE_STEM ${file} NAME_WE)
+  set(LUMARO_FILE_TYPE ${type})
+  set(LUMARO_FILE_DESCRIPTION "${description}")
+  set(rc ${CMAKE_BINARY_DIR}/${LUMARO_FILE_STEM}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/src/window/resources/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+lumaro_version_resource(lumaro lumaro.exe VFT_APP "Lumaro 图片配字与截图")
+lumaro_version_resource(CameraDll CameraDll.dll VFT_DLL "Lumaro 屏幕区域截取库")
+
 # What runs beside lumaro.exe. QT6_INSTALL_PREFIX comes from Qt's own CMake files.
 set(LUMARO_QT_TRANSLATIONS /usr/share/qt6/translations CACHE PATH
     "Where qtbase_zh_CN.qm is (Debian: qt6-translations-l10n; the file is the same on every system)")
