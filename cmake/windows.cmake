@@ -11,6 +11,29 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/lumaro.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.manifest;${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.ico")
 set_target_properties(lumaro PROPERTIES WIN32_EXECUTABLE ON)
 
+# Who made it: the vendor, and the copyright line of the package's copyright
+# file ("Copyright: 2026 The Lumaro developers").
+set(LUMARO_VENDOR "The Lumaro developers")
+file(STRINGS ${PROJECT_SOURCE_DIR}/desktop/copyright copyright_line REGEX "^Copyright: " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright: *" "" copyright_line "${copyright_line}")
+if(NOT copyright_line)
+  message(FATAL_ERROR "desktop/copyright has no Copyright: line")
+endif()
+set(LUMARO_COPYRIGHT "Copyright © ${copyright_line}")
+
+# The version resource of lumaro.exe and of CameraDll.dll.
+function(lumaro_version_resource target file type description)
+  set(LUMARO_FILE ${file})
+  get_filename_component(LUMARO_FILE_STEM ${file} NAME_WE)
+  set(LUMARO_FILE_TYPE ${type})
+  set(LUMARO_FILE_DESCRIPTION "${description}")
+  set(rc ${CMAKE_BINARY_DIR}/${LUMARO_FILE_STEM}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/src/window/resources/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+lumaro_version_resource(lumaro lumaro.exe VFT_APP "Lumaro 图片配字与截图")
+lumaro_version_resource(CameraDll CameraDll.dll VFT_DLL "Lumaro 屏幕区域截取库")
+
 # What runs beside lumaro.exe. QT6_INSTALL_PREFIX comes from Qt's own CMake files.
 set(LUMARO_QT_TRANSLATIONS /usr/share/qt6/translations CACHE PATH
     "Where qtbase_zh_CN.qm is (Debian: qt6-translations-l10n; the file is the same on every system)")
@@ -71,6 +94,18 @@ install(FILES ${imageformat_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/imagefo
 install(FILES ${style_plugins} DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
 install(FILES ${translation} DESTINATION ${CMAKE_INSTALL_BINDIR}/translations)
 
+# "Open with" in the installer: the picture types of Qt6Gui's own readers and
+# of the plugins shipped, read from them when Lumaro is built.
+set(picture_types_nsh ${CMAKE_BINARY_DIR}/picture-types.nsh)
+set(qtgui_config ${qt}/${QT6_INSTALL_HEADERS}/QtGui/qtgui-config.h)
+add_custom_command(OUTPUT ${picture_types_nsh}
+  COMMAND ${CMAKE_COMMAND} -DQTGUI_CONFIG=${qtgui_config} "-DPLUGINS=${imageformat_plugins}"
+          -DOUTPUT=${picture_types_nsh} -P ${CMAKE_CURRENT_LIST_DIR}/windows-picture-types.cmake
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/windows-picture-types.cmake ${qtgui_config} ${imageformat_plugins}
+  VERBATIM)
+add_custom_target(lumaro_picture_types ALL DEPENDS ${picture_types_nsh})
+set(lumaro_cmake_dir ${CMAKE_CURRENT_LIST_DIR})
+
 # The installer (NSIS, Debian's makensis) and a portable zip:
 # cpack in the build folder writes lumaro-<version>-win64.exe and .zip.
 macro(lumaro_windows_package)
@@ -78,16 +113,14 @@ macro(lumaro_windows_package)
   set(CPACK_PACKAGE_FILE_NAME lumaro-${PROJECT_VERSION}-win64)
   set(CPACK_PACKAGE_INSTALL_DIRECTORY Lumaro)
   set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Lumaro)
-  set(CPACK_PACKAGE_EXECUTABLES lumaro Lumaro)
-  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-  set(CPACK_NSIS_DISPLAY_NAME Lumaro)
-  set(CPACK_NSIS_PACKAGE_NAME Lumaro)
   set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.ico)
   set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/src/window/resources/lumaro.ico)
-  set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\lumaro.exe")
   set(CPACK_NSIS_URL_INFO_ABOUT "https://${LUMARO_FORUM_HOST}/")
-  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-  set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  # Our own script (cmake/NSIS.template.in): Chinese only, for the current
+  # user or all users, "Open with", an upgrade in place.
+  set(CPACK_MODULE_PATH ${lumaro_cmake_dir})
+  set(CPACK_LUMARO_PICTURE_TYPES ${picture_types_nsh})
+  set(CPACK_LUMARO_COPYRIGHT "${LUMARO_COPYRIGHT}")
   set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
   # A 64-bit installer: it runs wherever the program does (also under a
   # 64-bit-only Wine) and writes to the 64-bit Program Files and registry.

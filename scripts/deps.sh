@@ -18,9 +18,9 @@ want=(
 windows_want=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools   # the cross compiler (posix threads) and its pkg-config
   ninja-build dpkg-dev              # building Qt for Windows from Debian's own qt6-base source
-  wine wine64                       # running the Windows build
+  wine wine64 xclip                 # running the Windows build; the clipboard (tests/windows/capture.sh)
   nsis                              # makensis, the installer
-  zip                               # the portable archive
+  zip unzip                         # the portable archive (unzip: tests/windows/installer.sh)
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick   # the end-to-end run under Wine
   fontconfig fonts-dejavu-core      # fonts for the offscreen test runs
   qt6-translations-l10n fonts-arphic-uming fonts-wqy-microhei

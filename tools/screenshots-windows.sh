@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# A picture of the Windows build running under Wine, for the README:
-#   docs/screenshots/windows.png   lumaro.exe with a Chinese caption placed
-#                                  on the picture (Wine draws the frame)
+# Pictures of the Windows build running under Wine, for the README:
+#   docs/screenshots/windows.png              lumaro.exe with a Chinese caption
+#                                             placed on the picture (Wine draws
+#                                             the frame)
+#   docs/screenshots/windows-save-dialog.png  保存图片: the system's save dialog
+#                                             (Wine's own) over the window
+#   docs/screenshots/windows-installer.png    the installer's first page
 #   bash scripts/windows.sh --build && bash tools/screenshots-windows.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +46,35 @@ xdotool mousemove $((ix + iw / 4)) $((iy + ih * 2 / 3)) click 1
 xdotool mousemove $((CX + CLIENT_W + 40)) $((CY + 40))
 settle
 import -window root -crop "${w}x${h}+$x+$y" +repage "$out/windows.png"
-"$XDRIVE" close "$MAIN"
+
+# A capture of the picture, then 保存图片: the system's save dialog, with a
+# Chinese file name put in (Wine takes typed Chinese letters only through
+# the clipboard); the dialog is left without saving.
+read -r ix iy iw ih < <(control Imageshow)
+press Command5
+OVERLAY=$(wait_window '^截取屏幕$')
+settle
+drag_corners "$ix" "$iy" $((ix + iw - 1)) $((iy + ih - 1))
+press Command6
+dialog=$(wait_window '^打开文件$')
+printf '%s' '截图 1.bmp' | xclip -selection clipboard
+xdotool key ctrl+a ctrl+v
+settle
+read -r x y w h < <(geometry "$dialog")
+import -window root -crop "${w}x${h}+$x+$y" +repage "$out/windows-save-dialog.png"
+# Nothing is saved: the program ends with its dialog open.
+wineserver -k
 wineserver -w
-echo "made $out/windows.png"
+
+# The installer's first page, as a person starts it (not silent); nothing is
+# installed, the installer is ended with the display.
+installer=$(ls "$build"/lumaro-*-win64.exe | head -n1)
+"$WINE" "$installer" >"$E2E_TMP/app.log" 2>&1 &
+APP_PID=$!
+E2E_PIDS+=("$APP_PID")
+page=$(wait_window '^Lumaro')
+settle
+read -r x y w h < <(geometry "$page")
+import -window root -crop "${w}x${h}+$x+$y" +repage "$out/windows-installer.png"
+wineserver -k
+echo "made $out/windows.png, $out/windows-save-dialog.png and $out/windows-installer.png"

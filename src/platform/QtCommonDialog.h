@@ -6,8 +6,10 @@
 
 namespace lumaro {
 
-// Qt's own file and colour dialogs (not the desktop's native ones), so that
-// they read in Chinese wherever the program runs, over the active window.
+// The open, save and colour dialogs over the active window. On Windows they
+// are the system's own common dialogs, with the places a Windows user
+// knows; elsewhere Qt's own, so that they read in Chinese whatever the
+// desktop.
 class QtCommonDialog final : public CommonDialog
 {
 public:
