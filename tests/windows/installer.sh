@@ -148,6 +148,9 @@ local_app_data=$("$WINE" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
 windir="$local_app_data\\Programs\\Lumaro"
 dir=$(winpath -u "$windir")
 files >"$tmp/files-before"
+# Windows always has the user's own classes key; a fresh Wine prefix has it
+# only once something has been registered there.
+"$WINE" reg add 'HKCU\Software\Classes' /f >/dev/null 2>&1 || fail "reg add HKCU\Software\Classes"
 registry >"$tmp/registry-before"
 # The program's own table of controls, from the build beside the installer.
 (cd "$build/bin" && "$WINE" e2e_controls.exe -platform offscreen) | tr -d '\r' >"$tmp/controls"

@@ -39,7 +39,10 @@ wine_prefix() {
   local font
   font=$(wine_cjk_font) || { echo "no CJK font installed (bash scripts/deps.sh --windows)" >&2; return 1; }
   local stamp=$WINEPREFIX/.lumaro-fonts
-  [[ -f $WINEPREFIX/system.reg && $(cat "$stamp" 2>/dev/null) == "$font" ]] && return 0
+  if [[ -f $WINEPREFIX/system.reg && $(cat "$stamp" 2>/dev/null) == "$font" ]]; then
+    wine_own_profile
+    return 0
+  fi
   mkdir -p "$WINEPREFIX"
   # No display is needed to set up a prefix.
   DISPLAY= "$WINE" wineboot.exe -i >/dev/null 2>&1
@@ -52,6 +55,21 @@ wine_prefix() {
   # would join this session (and its display, none).
   wineserver -w
   echo "$font" >"$stamp"
+  wine_own_profile
+}
+
+# Wine links the profile's Desktop, Documents, Pictures... to the folders of
+# whoever made the prefix, which for a test is a scratch home that is gone
+# by the next test. Without a Desktop the shell cannot resolve a path into
+# its namespace, and a Start-menu shortcut no longer starts. Each becomes a
+# folder of the prefix's own, as on Windows.
+wine_own_profile() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [[ -L $link ]] || continue
+    rm -f "$link"
+    mkdir -p "$link"
+  done
 }
 
 # wine_display [WIDTHxHEIGHT]: Xvfb keeps the root's colour only with
