@@ -28,18 +28,9 @@ struct Probe
 };
 
 // The model's input as an overlay passes it on, in logical global coordinates.
-void press(SelectorModel &m, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers mods = {})
-{
-    m.mousePress(at, b, mods);
-}
-void moveTo(SelectorModel &m, QPointF at, Qt::MouseButtons held = Qt::LeftButton, Qt::KeyboardModifiers mods = {})
-{
-    m.mouseMove(at, held, mods);
-}
-void release(SelectorModel &m, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers mods = {})
-{
-    m.mouseRelease(at, b, mods);
-}
+void press(SelectorModel &m, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers k = {}) { m.mousePress(at, b, k); }
+void moveTo(SelectorModel &m, QPointF at, Qt::MouseButtons held = Qt::LeftButton, Qt::KeyboardModifiers k = {}) { m.mouseMove(at, held, k); }
+void release(SelectorModel &m, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers k = {}) { m.mouseRelease(at, b, k); }
 void drag(SelectorModel &m, QPointF from, QPointF to, Qt::KeyboardModifiers atRelease = {})
 {
     press(m, from);
