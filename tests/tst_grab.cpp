@@ -3,6 +3,7 @@
 // KWin backends against a stand-in portal and a stand-in KWin on a private
 // bus.
 
+#include "DesktopPicture.h"
 #include "PointerTrail.h"
 #ifdef LUMARO_PORTAL
 #include "KWinGrab.h"
@@ -13,11 +14,13 @@
 #include "capture_fixtures.h"
 
 #include <QApplication>
+#ifdef LUMARO_PORTAL
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
+#endif
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>

@@ -1,5 +1,6 @@
 #include "PortalGrab.h"
 
+#include "DesktopPicture.h"
 #include "PortalWait.h"
 
 #include <QDBusMessage>
@@ -20,7 +21,6 @@
 
 
 #include <atomic>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -44,8 +44,6 @@ QString callFailure(const QDBusError &error)
                u"（xdg-desktop-portal-gnome、xdg-desktop-portal-kde 或 xdg-desktop-portal-wlr）没有安装。"_s;
     return u"桌面截图服务出错：%1"_s.arg(error.message().isEmpty() ? name : error.message());
 }
-
-int rounded(qreal v) { return int(std::lround(v)); }
 
 } // namespace
 
@@ -189,35 +187,6 @@ GrabResult PortalGrab::grab(const QList<QScreen *> &screens)
     for (std::size_t i = 0; i < result.screens.size(); ++i)
         result.screens[i].screen = screens[qsizetype(i)];
     return result;
-}
-
-std::vector<QImage> splitDesktopPicture(const QImage &whole, const std::vector<QRect> &screens, QString *error)
-{
-    QRect layout;
-    for (const QRect &g : screens)
-        layout |= g;
-    if (whole.isNull() || layout.isEmpty()) {
-        *error = u"桌面截图是空的。"_s;
-        return {};
-    }
-    const qreal k = qreal(whole.width()) / layout.width();
-    const qreal expectedHeight = layout.height() * k;
-    if (std::abs(whole.height() - expectedHeight) > std::max(2.0, whole.height() * 0.01)) {
-        *error = u"桌面截图（%1×%2）与屏幕的排列（%3×%4）不符。"_s.arg(whole.width())
-                     .arg(whole.height())
-                     .arg(layout.width())
-                     .arg(layout.height());
-        return {};
-    }
-    const QImage source = whole.format() == QImage::Format_RGB32 ? whole : whole.convertToFormat(QImage::Format_RGB32);
-    std::vector<QImage> parts;
-    for (const QRect &g : screens) {
-        const QRect r = QRect(rounded((g.x() - layout.x()) * k), rounded((g.y() - layout.y()) * k),
-                              rounded(g.width() * k), rounded(g.height() * k))
-                        & source.rect();
-        parts.push_back(source.copy(r));
-    }
-    return parts;
 }
 
 } // namespace lumaro::capture

@@ -34,12 +34,6 @@ private:
     WaitNotice m_notice;
 };
 
-// Cuts one picture of the whole desktop (what a desktop portal returns: the
-// screens' layout at one scale) into one picture per screen, by the screens'
-// logical rectangles. Empty, with `error` set, when the picture does not have
-// the layout's proportions.
-std::vector<QImage> splitDesktopPicture(const QImage &whole, const std::vector<QRect> &screens, QString *error);
-
 // Whether a file lies where temporary files go.
 bool isTemporaryPlace(const QString &path);
 // Whether the portal made the file it returned for a request made at `asked`:
