@@ -19,7 +19,6 @@ done
 export XDRIVE=$bin/xdrive LUMARO_CONTROLS=$bin/e2e_controls
 source "$root/tests/e2e/lib.sh"
 
-median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
 value() { sed -nE "s/.*(^| )$1=([^ ]+).*/\2/p" <<<"$2"; }
 
 for size in ${CAPTURE_SIZES:-1920x1080 3840x2160}; do

@@ -31,7 +31,6 @@ program=$1 runs=${2:-$runs}
 need sway swaymsg dbus-launch /usr/bin/python3
 wlframe=$bin/bench_wlframe
 
-median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }
 
 eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")

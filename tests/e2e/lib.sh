@@ -462,3 +462,36 @@ expect_picture() {
   [[ $got == "$want" ]] || fail "$3: ${got:-no picture}, not $want"
   same_pixels "$1" "$2" || fail "$3: $(compare -metric AE "$1" "$2" null: 2>&1) pixels differ"
 }
+
+# ---- What the desktop tests (gnome.sh, kde.sh, wayland.sh) and the benchmarks share.
+
+# owned NAME: a program holds NAME on the session bus.
+owned() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
+}
+
+# The screen at rest: two pictures of it STILL_PAUSE seconds apart (0.1
+# unless set) are the same. Each desktop takes them its own way:
+# still_shot FILE, which fails where it can take none (then a plain settle).
+sleep_until_still() {
+  local a=$E2E_TMP/still-a.${STILL_TYPE:-ppm} b=$E2E_TMP/still-b.${STILL_TYPE:-ppm}
+  still_shot "$a" || { settle; return; }
+  for _ in $(seq 50); do
+    sleep "${STILL_PAUSE:-0.1}"
+    still_shot "$b"
+    same_pixels "$a" "$b" && return 0
+    mv "$b" "$a"
+  done
+  fail "the screen never came to rest"
+}
+
+# route_was NAME: the last capture read the screen by that route (the capture log).
+route_was() {
+  local last
+  last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
+  [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
+}
+
+# median: the median of the numbers on standard input, one a line.
+median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}'; }

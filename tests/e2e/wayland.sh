@@ -58,10 +58,6 @@ start_portal() {
   gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \
     --method org.freedesktop.portal.Screenshot.Screenshot "" "{'interactive': <false>}" >/dev/null ||
     fail "the desktop portal has no Screenshot"
-  owned() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-      org.freedesktop.DBus.NameHasOwner string:"$1" 2>/dev/null | grep -q true
-  }
   wait_for 15 "the portal's wlr backend" owned org.freedesktop.impl.portal.desktop.wlr
 }
 eval "$(dbus-launch --sh-syntax)"
@@ -122,21 +118,7 @@ lumaro_at() {
   CX=$WX CY=$((WY + WH - CLIENT_H))
   sleep_until_still
 }
-# The compositor has nothing to wait on that says "painted"; two frames apart
-# are compared instead, raw: the same pixels are the same bytes. (As PNGs,
-# through ImageMagick's compare, a wait on a 1920x1080 output took over a
-# second, half of it now.)
-sleep_until_still() {
-  local a=$E2E_TMP/still-a.ppm b=$E2E_TMP/still-b.ppm
-  grim -t ppm "$a"
-  for _ in $(seq 50); do
-    sleep 0.1
-    grim -t ppm "$b"
-    cmp -s "$a" "$b" && return 0
-    mv "$b" "$a"
-  done
-  fail "the screen never came to rest"
-}
+still_shot() { grim -t ppm "$1"; }
 click_at() { pointer move "$1" "$2" wait 50 click; }
 wayland_press() {
   local p
@@ -159,12 +141,6 @@ save_capture() {
 PROGRAM=$1
 # Each capture names its route in the log.
 export QT_LOGGING_RULES="lumaro.capture.debug=true"
-# route_was NAME: the last capture went that way.
-route_was() {
-  local last
-  last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
-  [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
-}
 
 # ---- 5. A scaled output (E2E_SWAY_SCALE): the output's own pixels.
 if [[ -n $SCALE ]]; then

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "GrabBackend.h"
+
+#include <memory>
+
+namespace lumaro::capture {
+
+// Reads each screen straight from a wlroots compositor (sway, Hyprland,
+// river, labwc) through its screen copy protocol into shared memory, as grim
+// does: no file, no dialog, no picture encoded and decoded on the way. Used on
+// Wayland, and under XWayland inside such a desktop, where the compositor
+// offers the protocol; elsewhere the desktop portal reads the screen.
+class ScreencopyGrab final : public GrabBackend
+{
+public:
+    // Connects to the compositor of this session (WAYLAND_DISPLAY).
+    ScreencopyGrab();
+    ~ScreencopyGrab() override;
+    // The compositor answered and offers screen copies and shared memory.
+    bool usable() const;
+
+    GrabResult grab(const QList<QScreen *> &screens) override;
+
+    struct Wayland; // the connection and what it has bound
+
+private:
+    std::unique_ptr<Wayland> m_wl;
+};
+
+} // namespace lumaro::capture

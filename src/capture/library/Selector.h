@@ -1,0 +1,79 @@
+#pragma once
+
+#include "SelectorModel.h"
+
+#include <QEventLoop>
+#include <QObject>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace lumaro::capture {
+
+class SelectionOverlay;
+
+// The selector on the screens: one overlay window per screen shows the
+// model (select/SelectorModel) and passes its input on; this puts them up,
+// waits for the outcome, and does for the model what needs the session: the
+// clipboard, the pointer, finding the windows under the selector.
+//
+// The mouse may still be with another of the program's windows while the
+// selector is up: a compositor may give the pointer to a new window only
+// once the pointer moves (mutter does), so a click with a still pointer goes
+// to the window that was under it. Such input counts as the selector's, at
+// the same place on the screen; where that window's place is not known, it
+// is dropped, never taken somewhere else.
+class Selector : public QObject
+{
+    Q_OBJECT
+public:
+    using Mode = SelectorModel::Mode;
+    using Outcome = SelectorModel::Outcome;
+
+    explicit Selector(std::vector<FrozenScreen> screens, QObject *parent = nullptr);
+    ~Selector() override;
+
+    SelectorModel &model() { return m_model; }
+    const SelectorModel &model() const { return m_model; }
+
+    // What a click can take, and where the program's own windows are. Asked
+    // for once the selector is first on screen, so that finding the windows
+    // never delays it (or at once, when input reaches another window first).
+    void setElementSource(std::function<Scene(const Desktop &, const QList<WId> &overlays)> source)
+    {
+        m_elementSource = std::move(source);
+    }
+    // Runs for each overlay window before it shows (see GrabBackend::prepareOverlay).
+    void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
+
+    // Puts an overlay on every screen and waits until the person is done.
+    Outcome exec();
+    void show();
+    void hide();
+
+    SelectionOverlay *overlay(int i) const { return m_overlays[std::size_t(i)].get(); }
+    // The overlays' frame is out: the windows under them are looked for now.
+    void firstPainted();
+
+protected:
+    // Input that reaches another window of this program, while the selector is up.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void loadElements();
+    // How far from where Qt thinks it is `window` is on the screens, if known.
+    std::optional<QPointF> offsetOf(const QWindow *window);
+
+    SelectorModel m_model;
+    std::function<Scene(const Desktop &, const QList<WId> &)> m_elementSource;
+    std::function<void(QWindow *, int)> m_prepare;
+    bool m_elementsAsked = false; // after the first frame
+    bool m_elementsLoaded = false;
+    std::vector<std::unique_ptr<SelectionOverlay>> m_overlays;
+    QEventLoop m_loop;
+};
+
+} // namespace lumaro::capture
