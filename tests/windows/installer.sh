@@ -101,15 +101,23 @@ expect_clean() {
     fail "$1 left or took registry entries: $(grep '^[<>]' "$tmp/diff" | head)"
 }
 
+# window_named REGEX TRIES: the first shown window whose name matches, looked
+# for every 50 ms, TRIES times; nothing when none showed.
+window_named() {
+  local id=""
+  for _ in $(seq "$2"); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [[ -n $id ]] && break
+    sleep 0.05
+  done
+  echo "$id"
+}
+
 # wait_lumaro WHAT: sets MAIN, Lumaro's main window once it shows, and
 # LUMARO_PID, its process.
 wait_lumaro() {
-  local main=""
-  for _ in $(seq 600); do
-    main=$(xdotool search --onlyvisible --name '^Lumaro         $' 2>/dev/null | head -n1 || true)
-    [[ -n $main ]] && break
-    sleep 0.05
-  done
+  local main
+  main=$(window_named '^Lumaro         $' 600)
   [[ -n $main ]] || fail "no window titled 'Lumaro' and nine blanks after $1"
   LUMARO_PID=$(xprop -id "$main" _NET_WM_PID | awk '{print $NF}')
   MAIN=$main
@@ -164,13 +172,8 @@ wine_display 1280x1024
 # ---- Started as a person starts it, on a Wine whose language is English
 # (LC_ALL=C.UTF-8): the installer speaks Chinese all the same.
 "$WINE" "$installer" >/dev/null 2>&1 &
-page=""
 # It reads the whole 15 MB to check it before the first page.
-for _ in $(seq 1200); do
-  page=$(xdotool search --onlyvisible --name '^Lumaro' 2>/dev/null | head -n1 || true)
-  [[ -n $page ]] && break
-  sleep 0.05
-done
+page=$(window_named '^Lumaro' 1200)
 [[ -n $page ]] || fail "the installer showed no window"
 caption=$(xprop -id "$page" _NET_WM_NAME | sed -E 's/^[^"]*"(.*)"$/\1/')
 [[ $caption == "Lumaro 安装" ]] || fail "the installer's window is called '$caption', not 'Lumaro 安装'"
