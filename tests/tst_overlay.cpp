@@ -46,13 +46,43 @@ void release(QWidget *w, QPointF at, Qt::MouseButton b = Qt::LeftButton, Qt::Key
 {
     send(w, QEvent::MouseButtonRelease, at, b, Qt::NoButton, m);
 }
-// A selector over synthetic screens, on screen and with its elements in.
+// A canvas as a window system would show it: only what was put shows.
+struct Paper final : Canvas
+{
+    Paper(QSize pixels, qreal ratio)
+        : drawn(pixels, QImage::Format_RGB32)
+        , shown(pixels, QImage::Format_RGB32)
+    {
+        drawn.fill(Qt::magenta);
+        drawn.setDevicePixelRatio(ratio);
+        shown.fill(Qt::green);
+    }
+    QImage &image() override { return drawn; }
+    void put(const QRegion &pixels) override
+    {
+        QPainter p(&shown);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const QRect &r : pixels)
+            p.drawImage(r, drawn, r);
+    }
+    QImage drawn, shown;
+};
+
+// A selector over synthetic screens, on screen and with its elements in;
+// painted on a Paper canvas when `paper` is given.
 struct Harness
 {
-    explicit Harness(const Layout &layout, Elements elements = {})
+    explicit Harness(const Layout &layout, Elements elements = {}, Paper **paper = nullptr)
         : layout(layout)
         , selector(layout.frozen())
     {
+        if (paper)
+            selector.setCanvasSource([paper, this](QWindow *, int i) {
+                const FrozenScreen &s = selector.model().screen(i);
+                auto canvas = std::make_unique<Paper>(s.image.size(), s.ratio > 0 ? s.ratio : 1.0);
+                *paper = canvas.get();
+                return canvas;
+            });
         selector.setElementSource([elements](const Desktop &, const QList<WId> &) { return Scene{ elements, {} }; });
         selector.show();
         for (int i = 0; i < selector.model().screenCount(); ++i)
@@ -86,6 +116,7 @@ private slots:
     void shadeAsQPainterDarkens_data();
     void shadeAsQPainterDarkens();
     void frozenScreenPaintsAsQPainterDoes();
+    void aCanvasShowsWhatQtPaints();
     void aSnapIsShownAsItWillBeTaken();
     void hintFollowsTheMode();
 };
@@ -408,6 +439,37 @@ void TestOverlay::frozenScreenPaintsAsQPainterDoes()
     const QImage picture = h.layout.pictures()[0];
     QCOMPARE(byPainter.pixel(200, 150), picture.pixel(200, 150));
     QVERIFY(qRed(byPainter.pixel(50, 300)) < qRed(picture.pixel(50, 300)));
+}
+
+// Painted on a canvas of the window system's (X11's shared memory), the
+// selector shows what Qt's own buffer shows, after its first frame and after
+// every change that repaints only a part.
+void TestOverlay::aCanvasShowsWhatQtPaints()
+{
+    Harness qt(OneScreen);
+    Paper *paper = nullptr;
+    Harness own(OneScreen, {}, &paper);
+    QVERIFY(paper);
+    auto same = [&](const char *when) {
+        QCoreApplication::processEvents();
+        const QImage expected = qt.overlay()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(paper->shown == expected, when);
+    };
+    same("first frame");
+    for (Harness *h : { &qt, &own })
+        moveTo(h->overlay(), QPointF(123, 45), Qt::NoButton);
+    same("magnifier moved");
+    for (Harness *h : { &qt, &own }) {
+        press(h->overlay(), QPointF(100, 80));
+        moveTo(h->overlay(), QPointF(300, 200));
+    }
+    same("dragging");
+    for (Harness *h : { &qt, &own }) {
+        h->key(Qt::Key_Space);
+        release(h->overlay(), QPointF(300, 200));
+        moveTo(h->overlay(), QPointF(320, 60), Qt::NoButton);
+    }
+    same("adjusting");
 }
 
 void TestOverlay::aSnapIsShownAsItWillBeTaken()

@@ -46,7 +46,8 @@ public:
             qCDebug(lcCapture, "route: %s", m_secondName);
         return r;
     }
-    void prepareOverlay(QWindow *window, int screen) override { m_used->prepareOverlay(window, screen); }
+    void readScreens() override { m_used->readScreens(); }
+    std::unique_ptr<Canvas> canvas(QWindow *window, int screen) override { return m_used->canvas(window, screen); }
     QImage fetch(int screen, QString *error) override { return m_used->fetch(screen, error); }
     std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip) override
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Canvas.h"
 #include "FrozenScreen.h"
 
 #include <QList>
@@ -19,12 +20,20 @@ class GrabBackend
 public:
     virtual ~GrabBackend() = default;
     virtual GrabResult grab(const QList<QScreen *> &screens) = 0;
-    // Called for each selector window once it exists and before it shows,
-    // so that a backend can give it the frozen screen as its first picture.
-    virtual void prepareOverlay(QWindow *window, int screen)
+    // Called once the selector's windows exist, right before they show. A
+    // backend whose reading of the screens is only asked for and answered
+    // later asks for it here at the latest, so that the windows are made
+    // while nothing waits for the answer, and the pictures are still of
+    // the screens without them.
+    virtual void readScreens() {}
+    // Where the backend can put a selector window's pixels on the screen
+    // itself, a canvas for `window` on `screen` (valid while the backend
+    // lives); else none, and the window paints as any other.
+    virtual std::unique_ptr<Canvas> canvas(QWindow *window, int screen)
     {
         Q_UNUSED(window);
         Q_UNUSED(screen);
+        return nullptr;
     }
     // A backend may leave the pictures out of grab() to show the selector
     // sooner; it brings them here, once the selector windows are on screen.

@@ -1,22 +1,25 @@
 #include "X11Grab.h"
 
-#include "Dim.h"
-
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
 
 #include <xcb/randr.h>
-#include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <thread>
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -58,6 +61,90 @@ std::vector<std::pair<QString, QRect>> monitors(xcb_connection_t *c, xcb_window_
 
 void detachAndFree(void *address) { shmdt(address); }
 
+// Has the kernel give every page of `bytes` at `data` now: one call instead
+// of a fault on each page as it is first touched.
+void makePagesReady(void *data, std::size_t bytes)
+{
+#if defined(MADV_POPULATE_WRITE)
+    // From the page the memory begins in.
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<quintptr>(data) & ~(page - 1);
+    const auto end = reinterpret_cast<quintptr>(data) + bytes;
+    madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
+// The first reading of fresh memory costs most of a copy's time, spent in
+// the kernel a page at a time: two threads share it.
+void copyInHalves(void *to, const void *from, std::size_t bytes)
+{
+    const std::size_t half = bytes / 2 & ~std::size_t(4095);
+    auto *t = static_cast<uchar *>(to);
+    const auto *f = static_cast<const uchar *>(from);
+    try {
+        std::thread other([=] { std::memcpy(t + half, f + half, bytes - half); });
+        std::memcpy(t, f, half);
+        other.join();
+    } catch (const std::system_error &) {
+        std::memcpy(t, f, bytes); // no second thread to be had
+    }
+}
+
+// A selector window painted in the shared memory the screen was read into.
+class SharedCanvas final : public Canvas
+{
+public:
+    SharedCanvas(xcb_connection_t *c, xcb_window_t window, xcb_shm_seg_t segment, QImage image)
+        : m_conn(c)
+        , m_window(window)
+        , m_segment(segment)
+        , m_gc(xcb_generate_id(c))
+        , m_image(std::move(image))
+    {
+        const uint32_t noExposures = 0;
+        xcb_create_gc(m_conn, m_gc, m_window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    }
+    ~SharedCanvas() override
+    {
+        xcb_free_gc(m_conn, m_gc);
+        xcb_flush(m_conn);
+    }
+    QImage &image() override
+    {
+        // The server reads a put when it gets to it: not painted over before.
+        if (m_putPending) {
+            std::free(xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
+            m_putPending = false;
+        }
+        return m_image;
+    }
+    void put(const QRegion &pixels) override
+    {
+        const QRect all = m_image.rect();
+        for (QRect r : pixels) {
+            r &= all;
+            if (r.isEmpty())
+                continue;
+            xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(all.width()), uint16_t(all.height()), int16_t(r.x()),
+                              int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), int16_t(r.x()),
+                              int16_t(r.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment, 0);
+            m_putPending = true;
+        }
+        xcb_flush(m_conn);
+    }
+
+private:
+    xcb_connection_t *m_conn;
+    xcb_window_t m_window;
+    xcb_shm_seg_t m_segment;
+    xcb_gcontext_t m_gc;
+    QImage m_image;
+    bool m_putPending = false;
+};
+
 } // namespace
 
 X11Grab::X11Grab() = default;
@@ -66,107 +153,82 @@ X11Grab::~X11Grab()
 {
     if (!m_conn)
         return;
-    for (const Mapping &m : m_mapping) {
-        if (m.frozen)
-            xcb_free_pixmap(m_conn, m.frozen);
-        if (m.dimmed)
-            xcb_free_pixmap(m_conn, m.dimmed);
-    }
-    if (m_gc)
-        xcb_free_gc(m_conn, m_gc);
+    // Pictures asked for and never taken: the answers are dropped as they come.
+    for (Mapping &m : m_mapping)
+        if (m.address) {
+            if (m.asked && !m.taken)
+                xcb_discard_reply(m_conn, m.sequence);
+            xcb_shm_detach(m_conn, m.segment);
+            shmdt(m.address);
+        }
     xcb_flush(m_conn);
 }
 
-QImage X11Grab::grabShared(quint32 drawable, const QRect &r)
+bool X11Grab::askShared(Mapping &m)
 {
-    const qsizetype bytes = qsizetype(r.width()) * r.height() * 4;
-    const int id = shmget(IPC_PRIVATE, size_t(bytes), IPC_CREAT | 0600);
+    const QRect &r = m.native;
+    const int id = shmget(IPC_PRIVATE, size_t(r.width()) * size_t(r.height()) * 4, IPC_CREAT | 0600);
     if (id < 0)
-        return {};
+        return false;
     void *address = shmat(id, nullptr, 0);
     if (address == reinterpret_cast<void *>(-1)) {
         shmctl(id, IPC_RMID, nullptr);
-        return {};
+        return false;
     }
     const xcb_shm_seg_t segment = xcb_generate_id(m_conn);
-    std::free(xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, segment, uint32_t(id), 0)));
+    xcb_generic_error_t *error = xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, segment, uint32_t(id), 0));
     // Gone as soon as both sides have let go of it, whatever happens next.
     shmctl(id, IPC_RMID, nullptr);
+    if (error) {
+        std::free(error);
+        shmdt(address);
+        return false;
+    }
+    m.address = address;
+    m.segment = segment;
+    return true;
+}
+
+QImage X11Grab::takeShared(Mapping &m)
+{
+    // This side's page table for the shared memory is filled while the
+    // server writes it, rather than a fault at a time as it is first read.
+    makePagesReady(m.address, std::size_t(m.native.width()) * std::size_t(m.native.height()) * 4);
     xcb_generic_error_t *error = nullptr;
-    auto image = reply(xcb_shm_get_image_reply(
-        m_conn,
-        xcb_shm_get_image(m_conn, drawable, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
-                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
-        &error));
-    xcb_shm_detach(m_conn, segment);
+    auto image = reply(xcb_shm_get_image_reply(m_conn, xcb_shm_get_image_cookie_t{ m.sequence }, &error));
     std::free(error);
-    if (!image || image->depth != 24) {
+    m.taken = true;
+    const bool read = image && image->depth == 24;
+    const QSize size = m.native.size();
+    if (m.canvas) {
+        // The shared memory stays on as the canvas; the picture is a copy.
+        if (!read || m.picture.size() != size)
+            return {};
+        copyInHalves(m.picture.bits(), m.address, std::size_t(m.picture.sizeInBytes()));
+        return std::exchange(m.picture, {});
+    }
+    xcb_shm_detach(m_conn, m.segment);
+    xcb_flush(m_conn);
+    void *address = std::exchange(m.address, nullptr);
+    if (!read) {
         shmdt(address);
         return {};
     }
-    // The grab is kept as grabbed, in the shared segment itself.
-    return QImage(static_cast<uchar *>(address), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32,
+    // The picture stays where the server put it, in the shared memory itself.
+    return QImage(static_cast<uchar *>(address), size.width(), size.height(), size.width() * 4, QImage::Format_RGB32,
                   detachAndFree, address);
 }
 
-QImage X11Grab::grabPlain(quint32 drawable, const QRect &r)
+QImage X11Grab::grabPlain(const QRect &r)
 {
     auto image = reply(xcb_get_image_reply(m_conn,
-                                           xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x()),
+                                           xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(r.x()),
                                                          int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), ~0u),
                                            nullptr));
     if (!image || image->depth != 24
         || xcb_get_image_data_length(image.get()) < r.width() * r.height() * 4)
         return {};
     return QImage(xcb_get_image_data(image.get()), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32).copy();
-}
-
-bool X11Grab::canFreezeOnServer()
-{
-    // Needs shared memory (for fetch), RENDER (for the darker copy) and a
-    // 24-bit root, whose pixmaps the selector's windows can take as background.
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
-    if (!m_shm || screen->root_depth != 24)
-        return false;
-    auto formats = reply(xcb_render_query_pict_formats_reply(m_conn, xcb_render_query_pict_formats(m_conn), nullptr));
-    if (!formats)
-        return false;
-    for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem;
-         xcb_render_pictforminfo_next(&it)) {
-        const xcb_render_pictforminfo_t &f = *it.data;
-        if (f.type == XCB_RENDER_PICT_TYPE_DIRECT && f.depth == 24 && f.direct.red_mask == 0xff
-            && f.direct.green_mask == 0xff && f.direct.blue_mask == 0xff && f.direct.alpha_mask == 0) {
-            m_format = f.id;
-            return true;
-        }
-    }
-    return false;
-}
-
-void X11Grab::freezeOnServer(const QRect &n)
-{
-    // Everything here is only asked for: the X server does it in order,
-    // while the program goes on to make the selector's windows.
-    if (!m_gc) {
-        m_gc = xcb_generate_id(m_conn);
-        const uint32_t values[] = { XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS, 0 };
-        xcb_create_gc(m_conn, m_gc, m_root, XCB_GC_SUBWINDOW_MODE | XCB_GC_GRAPHICS_EXPOSURES, values);
-    }
-    Mapping &m = m_mapping.back();
-    m.frozen = xcb_generate_id(m_conn);
-    m.dimmed = xcb_generate_id(m_conn);
-    const auto w = uint16_t(n.width()), h = uint16_t(n.height());
-    xcb_create_pixmap(m_conn, 24, m.frozen, m_root, w, h);
-    xcb_copy_area(m_conn, m_root, m.frozen, m_gc, int16_t(n.x()), int16_t(n.y()), 0, 0, w, h);
-    xcb_create_pixmap(m_conn, 24, m.dimmed, m_root, w, h);
-    xcb_copy_area(m_conn, m.frozen, m.dimmed, m_gc, 0, 0, 0, 0, w, h);
-    // The same darkening the selector paints (DimAlpha).
-    const xcb_render_picture_t picture = xcb_generate_id(m_conn);
-    xcb_render_create_picture(m_conn, picture, m.dimmed, m_format, 0, nullptr);
-    const xcb_render_color_t dim{ 0, 0, 0, uint16_t(DimAlpha * 257) };
-    const xcb_rectangle_t all{ 0, 0, w, h };
-    xcb_render_fill_rectangles(m_conn, XCB_RENDER_PICT_OP_OVER, picture, dim, 1, &all);
-    xcb_render_free_picture(m_conn, picture);
 }
 
 GrabResult X11Grab::grab(const QList<QScreen *> &screens)
@@ -178,12 +240,12 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
         return result;
     }
     const xcb_setup_t *setup = xcb_get_setup(m_conn);
-    m_root = xcb_setup_roots_iterator(setup).data->root;
+    const xcb_screen_t *rootScreen = xcb_setup_roots_iterator(setup).data;
+    m_root = rootScreen->root;
     // Pixels come as 32-bit little-endian words; anything else goes through
     // Qt's slower reading of the screen.
-    const bool direct = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    const bool direct = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST && rootScreen->root_depth == 24;
     m_shm = direct && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
-    const bool onServer = canFreezeOnServer();
     const auto named = monitors(m_conn, m_root);
 
     if (const xcb_query_extension_reply_t *xi = xcb_get_extension_data(m_conn, &xcb_input_id); xi && xi->present)
@@ -199,51 +261,89 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
         for (const auto &[name, rect] : named)
             if (name == screen->name())
                 native = rect;
-        m_mapping.push_back({ native, logical, screen->devicePixelRatio() });
+        Mapping &m = m_mapping.emplace_back();
+        m.native = native;
+        m.logical = logical;
+        m.ratio = screen->devicePixelRatio();
         m_trail.addScreen(native, logical, screen->devicePixelRatio());
-        if (onServer) {
-            freezeOnServer(native);
-            result.screens.push_back({ screen, logical, QImage(), native.size(), native, screen->devicePixelRatio() });
-            continue;
-        }
-        QImage image;
-        if (m_shm)
-            image = grabShared(m_root, native);
-        if (image.isNull() && direct)
-            image = grabPlain(m_root, native);
-        if (image.isNull())
-            image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-        if (image.isNull() || image.size() != native.size()) {
-            result.screens.clear();
-            result.error = u"无法读取屏幕“%1”的内容。"_s.arg(screen->name());
-            return result;
-        }
-        image.setDevicePixelRatio(1.0);
-        result.screens.push_back({ screen, logical, std::move(image), native.size(), native, screen->devicePixelRatio() });
     }
-    xcb_flush(m_conn);
+
+    QList<QWindow *> own;
+    for (QWindow *w : QGuiApplication::topLevelWindows())
+        if (w->isVisible())
+            own << w;
+    m_windows = listWindows(own);
+
+    // Shared memory for every screen now; the pictures are asked for in
+    // readScreens() and taken in fetch().
+    for (Mapping &m : m_mapping)
+        if (m_shm)
+            askShared(m);
+
+    for (std::size_t i = 0; i < m_mapping.size(); ++i) {
+        QScreen *screen = screens[qsizetype(i)];
+        const Mapping &m = m_mapping[i];
+        QImage image;
+        if (!m.address) {
+            if (direct)
+                image = grabPlain(m.native);
+            if (image.isNull())
+                image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+            if (image.isNull() || image.size() != m.native.size()) {
+                result.screens.clear();
+                result.error = u"无法读取屏幕“%1”的内容。"_s.arg(screen->name());
+                return result;
+            }
+            image.setDevicePixelRatio(1.0);
+        }
+        result.screens.push_back({ screen, m.logical, std::move(image), m.native.size(), m.native, m.ratio });
+    }
     return result;
 }
 
-void X11Grab::prepareOverlay(QWindow *window, int screen)
+void X11Grab::readScreens()
 {
-    if (!m_conn || screen < 0 || std::size_t(screen) >= m_mapping.size() || !m_mapping[std::size_t(screen)].dimmed)
-        return;
-    const uint32_t background = m_mapping[std::size_t(screen)].dimmed;
-    xcb_change_window_attributes(m_conn, xcb_window_t(window->winId()), XCB_CW_BACK_PIXMAP, &background);
+    for (Mapping &m : m_mapping)
+        if (m.address && !m.asked) {
+            m.sequence = xcb_shm_get_image(m_conn, m_root, int16_t(m.native.x()), int16_t(m.native.y()),
+                                           uint16_t(m.native.width()), uint16_t(m.native.height()), ~0u,
+                                           XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, 0)
+                             .sequence;
+            m.asked = true;
+        }
     xcb_flush(m_conn);
+    // While the server reads: the memory the pictures are copied out to.
+    for (Mapping &m : m_mapping)
+        if (m.canvas && m.picture.isNull()) {
+            m.picture = QImage(m.native.size(), QImage::Format_RGB32);
+            if (!m.picture.isNull())
+                makePagesReady(m.picture.bits(), std::size_t(m.picture.sizeInBytes()));
+        }
+}
+
+std::unique_ptr<Canvas> X11Grab::canvas(QWindow *window, int screen)
+{
+    if (!window || screen < 0 || std::size_t(screen) >= m_mapping.size())
+        return nullptr;
+    Mapping &m = m_mapping[std::size_t(screen)];
+    if (!m.address || m.asked)
+        return nullptr; // no shared memory, or asked for already without a copy to be made
+    m.canvas = true;
+    const QSize size = m.native.size();
+    QImage image(static_cast<uchar *>(m.address), size.width(), size.height(), size.width() * 4,
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(m.ratio);
+    return std::make_unique<SharedCanvas>(m_conn, xcb_window_t(window->winId()), m.segment, std::move(image));
 }
 
 QImage X11Grab::fetch(int screen, QString *error)
 {
     *error = QString();
-    const Mapping &m = m_mapping.at(std::size_t(screen));
-    if (!m.frozen)
+    Mapping &m = m_mapping.at(std::size_t(screen));
+    if (!m.address)
         return {};
-    const QRect r(QPoint(0, 0), m.native.size());
-    QImage image = grabShared(m.frozen, r);
-    if (image.isNull())
-        image = grabPlain(m.frozen, r);
+    readScreens(); // in case nobody did
+    QImage image = takeShared(m);
     if (image.isNull())
         *error = u"无法读取屏幕的内容。"_s;
     return image;
@@ -309,6 +409,19 @@ QRectF X11Grab::toLogical(const QRect &native) const
 
 std::vector<WindowOnScreen> X11Grab::windows(const QList<QWindow *> &own, const QList<WId> &skip)
 {
+    // The selector's windows were not yet on the screen when it was listed.
+    Q_UNUSED(skip);
+    std::vector<WindowOnScreen> found;
+    for (WindowOnScreen w : m_windows) {
+        if (w.own && !own.contains(w.own))
+            w.own = nullptr;
+        found.push_back(w);
+    }
+    return found;
+}
+
+std::vector<WindowOnScreen> X11Grab::listWindows(const QList<QWindow *> &own)
+{
     std::vector<WindowOnScreen> found;
     if (!m_conn)
         return found;
@@ -345,8 +458,7 @@ std::vector<WindowOnScreen> X11Grab::windows(const QList<QWindow *> &own, const 
     for (int i = count - 1; i >= 0; --i) { // topmost first
         auto a = reply(xcb_get_window_attributes_reply(m_conn, attributes[std::size_t(i)], nullptr));
         auto g = reply(xcb_get_geometry_reply(m_conn, geometry[std::size_t(i)], nullptr));
-        if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT
-            || skip.contains(WId(children[i])))
+        if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
             continue;
         const QRect native(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
         QWindow *mine = nullptr;

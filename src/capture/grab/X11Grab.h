@@ -14,18 +14,24 @@ namespace lumaro::capture {
 // display), into the screen's own device pixels. Knows the other programs'
 // windows too, in their stacking order, for one-click capture.
 //
-// To put the selector on the screen as early as possible, the screens are
-// first copied into pixmaps on the X server, where a darker copy is made as
-// well; each selector window shows its darker copy as its background the
-// moment it maps, before the program has painted anything. The pixels come
-// over to the program right after that (fetch()).
+// The selector's windows paint on a canvas (canvas()) that is the shared
+// memory the screen came into, put on the window from there; the picture
+// itself is copied out of it first.
+//
+// The screens are asked for without waiting, once the selector's windows
+// exist and before they show (readScreens()): the X server answers requests
+// in order, so the pictures are of the screens without the selector, however
+// late the answer is read (fetch()). Meanwhile the program makes the
+// selector's first frame ready. The windows on the screen are listed at the
+// click, while the server has nothing else to do.
 class X11Grab final : public GrabBackend, private QAbstractNativeEventFilter
 {
 public:
     X11Grab();
     ~X11Grab() override;
     GrabResult grab(const QList<QScreen *> &screens) override;
-    void prepareOverlay(QWindow *window, int screen) override;
+    void readScreens() override;
+    std::unique_ptr<Canvas> canvas(QWindow *window, int screen) override;
     QImage fetch(int screen, QString *error) override;
     std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip) override;
     std::optional<QPoint> pointerPixel(QPointF at) override;
@@ -34,24 +40,33 @@ public:
 private:
     // Records where each pointer event happened, before Qt rounds it.
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
-    QImage grabShared(quint32 drawable, const QRect &r);
-    QImage grabPlain(quint32 drawable, const QRect &r);
+    struct Mapping;
+    bool askShared(Mapping &m);
+    QImage takeShared(Mapping &m);
+    QImage grabPlain(const QRect &r);
     QRectF toLogical(const QRect &native) const;
-    bool canFreezeOnServer();
-    void freezeOnServer(const QRect &native);
+    std::vector<WindowOnScreen> listWindows(const QList<QWindow *> &own);
 
     struct Mapping
     {
         QRect native, logical;
         qreal ratio = 1; // Qt's, by which it divides the screen's pixels
-        quint32 frozen = 0, dimmed = 0; // server-side pixmaps, when frozen there
+        // A picture asked for and not yet taken: the shared memory it comes
+        // into, the server's name for it, and the request's sequence number.
+        void *address = nullptr;
+        quint32 segment = 0;
+        unsigned int sequence = 0;
+        bool asked = false, taken = false;
+        // The picture's own copy, made ready while the server reads the
+        // screen: the shared memory goes on as the selector's canvas.
+        QImage picture;
+        bool canvas = false;
     };
     xcb_connection_t *m_conn = nullptr;
     quint32 m_root = 0;
-    quint32 m_gc = 0;
-    quint32 m_format = 0; // RENDER's picture format for the root's depth
     bool m_shm = false;
     std::vector<Mapping> m_mapping;
+    std::vector<WindowOnScreen> m_windows; // as they were when the screens were read
     quint8 m_xinput = 0; // the input extension's opcode, which Qt's pointer events come through
     PointerTrail m_trail;
 };

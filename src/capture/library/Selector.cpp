@@ -12,17 +12,18 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace lumaro::capture {
 
-Selector::Selector(std::vector<FrozenScreen> screens, QObject *parent)
+Selector::Selector(std::vector<FrozenScreen> screens, QPoint pointer, QObject *parent)
     : QObject(parent)
     , m_model(std::move(screens))
 {
     if (onWayland())
-        m_model.placeCursorLater(QCursor::pos(), QGuiApplication::topLevelAt(QCursor::pos()));
+        m_model.placeCursorLater(pointer, QGuiApplication::topLevelAt(pointer));
     else
-        m_model.hover(QCursor::pos());
+        m_model.hover(pointer);
     connect(&m_model, &SelectorModel::finished, &m_loop, &QEventLoop::quit);
     // The colour goes to the clipboard; the selection goes on.
     connect(&m_model, &SelectorModel::colourPicked, this,
@@ -39,10 +40,6 @@ void Selector::show()
             auto overlay = std::make_unique<SelectionOverlay>(m_model, i);
             SelectionOverlay *o = overlay.get();
             connect(&m_model, &SelectorModel::changed, o, &SelectionOverlay::refresh);
-            connect(o, &SelectionOverlay::aboutToShow, this, [this](QWindow *window, int screen) {
-                if (m_prepare)
-                    m_prepare(window, screen);
-            });
             connect(o, &SelectionOverlay::shown, this, &Selector::firstPainted);
             connect(o, &SelectionOverlay::pressed, &m_model, &SelectorModel::mousePress);
             connect(o, &SelectionOverlay::moved, &m_model, &SelectorModel::mouseMove);
@@ -50,8 +47,16 @@ void Selector::show()
             connect(o, &SelectionOverlay::doubleClicked, &m_model, &SelectorModel::mouseDoubleClick);
             connect(o, &SelectionOverlay::wheeled, &m_model, &SelectorModel::wheel);
             connect(o, &SelectionOverlay::keyPressed, &m_model, &SelectorModel::key);
+            o->winId(); // made now: making it asks the window system, whose answers
+                        // would later wait behind the screens' pictures
+            if (m_canvasSource && !onWayland())
+                o->setCanvas(m_canvasSource(o->windowHandle(), i));
             m_overlays.push_back(std::move(overlay));
         }
+    if (m_beforeShowing)
+        std::exchange(m_beforeShowing, {})();
+    if (m_findWindows == FindWindows::BeforeShowing)
+        loadElements();
     QCoreApplication::instance()->installEventFilter(this);
     for (auto &o : m_overlays)
         o->present();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Canvas.h"
 #include "SelectorModel.h"
 
+#include <QCursor>
 #include <QEventLoop>
 #include <QObject>
 #include <QWindow>
@@ -33,21 +35,36 @@ public:
     using Mode = SelectorModel::Mode;
     using Outcome = SelectorModel::Outcome;
 
-    explicit Selector(std::vector<FrozenScreen> screens, QObject *parent = nullptr);
+    // `pointer`: where the pointer was when the screens were read.
+    explicit Selector(std::vector<FrozenScreen> screens, QPoint pointer = QCursor::pos(), QObject *parent = nullptr);
     ~Selector() override;
 
     SelectorModel &model() { return m_model; }
     const SelectorModel &model() const { return m_model; }
 
-    // What a click can take, and where the program's own windows are. Asked
-    // for once the selector is first on screen, so that finding the windows
-    // never delays it (or at once, when input reaches another window first).
-    void setElementSource(std::function<Scene(const Desktop &, const QList<WId> &overlays)> source)
+    // When the windows under the selector are looked for: once its first
+    // frame is out, where finding them would delay that frame (or at once,
+    // when input reaches another window first); or before it shows, where
+    // the source has them at hand, so that the first frame already shows
+    // what a click takes.
+    enum class FindWindows { AfterFirstFrame, BeforeShowing };
+    // What a click can take, and where the program's own windows are.
+    void setElementSource(std::function<Scene(const Desktop &, const QList<WId> &overlays)> source,
+                          FindWindows when = FindWindows::AfterFirstFrame)
     {
         m_elementSource = std::move(source);
+        m_findWindows = when;
     }
-    // Runs for each overlay window before it shows (see GrabBackend::prepareOverlay).
-    void setOverlayPreparer(std::function<void(QWindow *, int)> prepare) { m_prepare = std::move(prepare); }
+
+    // A canvas for an overlay's window, where the backend has one (see
+    // GrabBackend::canvas).
+    void setCanvasSource(std::function<std::unique_ptr<Canvas>(QWindow *, int)> source)
+    {
+        m_canvasSource = std::move(source);
+    }
+    // Runs once the overlays' windows exist, right before they show (see
+    // GrabBackend::readScreens).
+    void setBeforeShowing(std::function<void()> run) { m_beforeShowing = std::move(run); }
 
     // Puts an overlay on every screen and waits until the person is done.
     Outcome exec();
@@ -69,7 +86,9 @@ private:
 
     SelectorModel m_model;
     std::function<Scene(const Desktop &, const QList<WId> &)> m_elementSource;
-    std::function<void(QWindow *, int)> m_prepare;
+    std::function<void()> m_beforeShowing;
+    std::function<std::unique_ptr<Canvas>(QWindow *, int)> m_canvasSource;
+    FindWindows m_findWindows = FindWindows::AfterFirstFrame;
     bool m_elementsAsked = false; // after the first frame
     bool m_elementsLoaded = false;
     std::vector<std::unique_ptr<SelectionOverlay>> m_overlays;

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QWidget>
 #include <QWindow>
@@ -148,6 +149,9 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
 
     QElapsedTimer timer;
     timer.start();
+    // Asked before the screens are read, while the window system has
+    // nothing else to do: afterwards the answer waits behind the pictures.
+    const QPoint pointer = QCursor::pos();
     const std::unique_ptr<GrabBackend> backend = makeGrabBackend(&portalWaitDialog);
     GrabResult grabbed = backend->grab(QGuiApplication::screens());
     qCDebug(lcCapture, "grab: %lld ms", timer.elapsed());
@@ -158,13 +162,14 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     if (grabbed.screens.empty())
         return fail(u"没有可截取的屏幕。"_s);
 
-    Selector selector(std::move(grabbed.screens));
+    Selector selector(std::move(grabbed.screens), pointer);
     SelectorModel &model = selector.model();
     model.setLastRegion(g_lastRegion);
     selector.setElementSource([&backend, &model](const Desktop &desktop, const QList<WId> &overlays) {
         return findScene(*backend, model.screens(), desktop, overlays);
-    });
-    selector.setOverlayPreparer([&backend](QWindow *window, int screen) { backend->prepareOverlay(window, screen); });
+    }, onWayland() ? Selector::FindWindows::AfterFirstFrame : Selector::FindWindows::BeforeShowing);
+    selector.setBeforeShowing([&backend] { backend->readScreens(); });
+    selector.setCanvasSource([&backend](QWindow *window, int screen) { return backend->canvas(window, screen); });
     model.setPointerPixels([&backend](QPointF at) { return backend->pointerPixel(at); },
                            [&backend](QPoint pixel) { return backend->movePointer(pixel); });
     selector.show();

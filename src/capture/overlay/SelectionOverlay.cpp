@@ -78,13 +78,22 @@ void SelectionOverlay::present()
         showFullScreen();
     } else {
         setGeometry(m_selector.screen(m_screen).geometry);
-        winId(); // the native window, for the backend to prepare before it shows
-        emit aboutToShow(windowHandle(), m_screen);
         show();
     }
     raise();
     m_shown = true;
     m_painted = layout();
+}
+
+void SelectionOverlay::setCanvas(std::unique_ptr<Canvas> canvas)
+{
+    m_canvas = std::move(canvas);
+    setAttribute(Qt::WA_PaintOnScreen, m_canvas != nullptr);
+}
+
+QPaintEngine *SelectionOverlay::paintEngine() const
+{
+    return m_canvas ? nullptr : QWidget::paintEngine();
 }
 
 void SelectionOverlay::dismiss()
@@ -212,7 +221,13 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     const QImage &display = m_selector.display(m_screen);
     if (display.isNull())
         return; // the picture is still on its way (GrabBackend::fetch)
-    QPainter p(this);
+    QPainter p;
+    if (m_canvas) {
+        p.begin(&m_canvas->image());
+        p.setClipRegion(event->region()); // as Qt clips a paint of its own
+    } else {
+        p.begin(this);
+    }
     const Layout l = layout();
     const qreal sx = width() > 0 ? qreal(display.width()) / width() : 1.0;
     const qreal sy = height() > 0 ? qreal(display.height()) / height() : 1.0;
@@ -288,6 +303,13 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
                              m_selector.cursorPosition());
     }
     p.end();
+    if (m_canvas) {
+        const qreal k = m_canvas->image().devicePixelRatio();
+        QRegion pixels;
+        for (const QRect &r : event->region())
+            pixels += QRectF(r.x() * k, r.y() * k, r.width() * k, r.height() * k).toAlignedRect();
+        m_canvas->put(pixels);
+    }
 
     if (QRegion(rect()).subtracted(event->region()).isEmpty())
         m_paintedSize = size();

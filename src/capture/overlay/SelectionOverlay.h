@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Canvas.h"
 #include "SelectorModel.h"
 
 #include <QLineF>
 #include <QRegion>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -29,6 +31,10 @@ public:
     // On its screen: placed there on X11, full screen on Wayland, where a
     // program cannot place its windows.
     void present();
+    // Paints on `canvas` and puts it on the screen from there, rather than
+    // through Qt's buffer (see Canvas); before the window shows.
+    void setCanvas(std::unique_ptr<Canvas> canvas);
+    QPaintEngine *paintEngine() const override;
     void dismiss();
 
     // What is drawn where, in this window's logical pixels (for tests too).
@@ -50,8 +56,6 @@ public slots:
     void refresh();
 
 signals:
-    // The native window exists and is about to show (see GrabBackend::prepareOverlay).
-    void aboutToShow(QWindow *window, int screen);
     // The first frame is out, as the screen shows it (or half a second has
     // gone by waiting for that under Wayland).
     void shown();
@@ -90,6 +94,7 @@ private:
     int m_screen;
     Layout m_painted;
     bool m_shown = false;
+    std::unique_ptr<Canvas> m_canvas;
     bool m_firstPaint = true;
     bool m_onScreen = false; // painted as the screen shows it (full screen under Wayland)
     QSize m_paintedSize;     // the size of the last frame painted whole
