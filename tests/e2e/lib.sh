@@ -145,7 +145,9 @@ start_display() {
   pipe=$(mktemp -u "$E2E_TMP/displayfd.XXXX")
   mkfifo "$pipe"
   exec {fd}<>"$pipe"
-  Xvfb -displayfd "$fd" -screen 0 "${size}x24" -nolisten tcp -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
+  # E2E_XVFB_ARGS: more for the server (say, "-extension MIT-SHM" for one without shared memory).
+  # shellcheck disable=SC2086
+  Xvfb -displayfd "$fd" -screen 0 "${size}x24" -nolisten tcp -noreset ${E2E_XVFB_ARGS:-} >"$E2E_TMP/xvfb.log" 2>&1 &
   E2E_PIDS+=($!)
   # One read for the whole line: bash reads a pipe byte by byte, and a
   # timeout between two bytes (a busy machine) would leave half a number.

@@ -245,7 +245,10 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     // Pixels come as 32-bit little-endian words; anything else goes through
     // Qt's slower reading of the screen.
     const bool direct = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST && rootScreen->root_depth == 24;
-    m_shm = direct && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
+    // A request of an extension the server lacks would close the connection.
+    const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_conn, &xcb_shm_id);
+    m_shm = direct && shm && shm->present
+            && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
     const auto named = monitors(m_conn, m_root);
 
     if (const xcb_query_extension_reply_t *xi = xcb_get_extension_data(m_conn, &xcb_input_id); xi && xi->present)
