@@ -234,6 +234,20 @@ QByteArray withLengthDamaged(QByteArray png, const char *type)
     return png;
 }
 
+// An icon whose one picture is `png`, stored as it is.
+QByteArray iconHolding(const QByteArray &png)
+{
+    // An icon of one picture: 16 x 16, one plane, 32 bits; the size of its
+    // data, and where that starts.
+    QByteArray ico("\0\0\1\0\1\0"
+                   "\x10\x10\0\0\1\0\x20\0",
+                   14);
+    for (const quint32 v : { quint32(png.size()), quint32(6 + 16) })
+        for (int sh = 0; sh < 32; sh += 8)
+            ico.append(char((v >> sh) & 0xff));
+    return ico + png;
+}
+
 // The most memory this process has held at once so far, in kB; -1 where
 // that is not known.
 long peakMemoryKb()
@@ -527,6 +541,11 @@ void TestPlatform::badFilesGiveAReasonNotACrash_data()
         << u"bad.png"_s << textAfter << u"图片数据不完整或已损坏。"_s << QSize();
     QTest::newRow("png whose text chunk before its pixels runs 800 MB past the end")
         << u"bad.png"_s << textBefore << u"图片数据不完整或已损坏。"_s << QSize();
+    // An icon may hold its picture as a PNG.
+    QTest::newRow("icon holding a png") << u"bad.ico"_s << iconHolding(encoded(pattern(16, 16), "PNG")) << QString()
+                                        << QSize(16, 16);
+    QTest::newRow("icon holding that damaged png")
+        << u"bad.ico"_s << iconHolding(textAfter) << u"图片数据不完整或已损坏。"_s << QSize();
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash()

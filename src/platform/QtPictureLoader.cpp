@@ -67,6 +67,25 @@ bool pngChunkRunsPastTheEnd(QByteArrayView png)
     return false;
 }
 
+// The same for the PNG an icon or cursor may hold its picture as: Qt's
+// reader reads the first one with libpng too.
+bool iconsPngChunkRunsPastTheEnd(QByteArrayView ico)
+{
+    // A directory: reserved (0), type (1 icon, 2 cursor), count; then 16
+    // bytes a picture, the size of its data at 8 and where it is at 12.
+    if (ico.size() < 6 + 16 || qFromLittleEndian<quint16>(ico.data()) != 0)
+        return false;
+    const quint16 type = qFromLittleEndian<quint16>(ico.data() + 2);
+    if ((type != 1 && type != 2) || qFromLittleEndian<quint16>(ico.data() + 4) == 0)
+        return false;
+    const qint64 size = qFromLittleEndian<quint32>(ico.data() + 6 + 8);
+    const qint64 offset = qFromLittleEndian<quint32>(ico.data() + 6 + 12);
+    // Data that would end past the file is not read at all.
+    if (offset > ico.size() || size > ico.size() - offset)
+        return false;
+    return pngChunkRunsPastTheEnd(ico.sliced(offset, size));
+}
+
 // Whether a PNG's header says its rows come interlaced (Adam7): Qt then
 // decodes it whole, whatever size was asked for.
 bool pngIsInterlaced(const QByteArray &bytes)
@@ -127,7 +146,7 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
 {
     DecodeResult result;
     // Before the reader sees it: even reading the header would take the memory.
-    if (pngChunkRunsPastTheEnd(bytes)) {
+    if (pngChunkRunsPastTheEnd(bytes) || iconsPngChunkRunsPastTheEnd(bytes)) {
         result.error = damagedData();
         return result;
     }
