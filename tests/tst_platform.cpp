@@ -223,6 +223,43 @@ QByteArray encoded(const QImage &image, const char *format)
     return buffer.data();
 }
 
+// One damaged byte in a small PNG: the length of its last chunk of `type`
+// raised by 0x32000000 (800 MB), far past the end of the file.
+QByteArray withLengthDamaged(QByteArray png, const char *type)
+{
+    const qsizetype at = png.lastIndexOf(type) - 4;
+    if (at < 8)
+        return {};
+    png[at] = char(png.at(at) | 0x32);
+    return png;
+}
+
+// An icon whose one picture is `png`, stored as it is.
+QByteArray iconHolding(const QByteArray &png)
+{
+    // An icon of one picture: 16 x 16, one plane, 32 bits; the size of its
+    // data, and where that starts.
+    QByteArray ico("\0\0\1\0\1\0"
+                   "\x10\x10\0\0\1\0\x20\0",
+                   14);
+    for (const quint32 v : { quint32(png.size()), quint32(6 + 16) })
+        for (int sh = 0; sh < 32; sh += 8)
+            ico.append(char((v >> sh) & 0xff));
+    return ico + png;
+}
+
+// The most memory this process has held at once so far, in kB; -1 where
+// that is not known.
+long peakMemoryKb()
+{
+#ifdef Q_OS_LINUX
+    rusage usage{};
+    return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : -1;
+#else
+    return -1;
+#endif
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -483,6 +520,32 @@ void TestPlatform::badFilesGiveAReasonNotACrash_data()
                                                         << u"图片数据不完整或已损坏。"_s << QSize();
     QTest::newRow("png 3000 x 2000 without its data") << u"bad.png"_s << pngDeclaring(3000, 2000)
                                                       << u"图片数据不完整或已损坏。"_s << QSize();
+    // A text chunk whose length says 800 MB, after the pixel data or before
+    // it: libpng would set aside and clear that much before finding the
+    // file ends.
+    const QByteArray textAfter =
+        withLengthDamaged(readAll(QStringLiteral(LUMARO_TEST_DATA) + u"/sample-16bit.png"_s), "tEXt");
+    QImage described = pattern(16, 16);
+    described.setText(u"Title"_s, u"A picture"_s);
+    const QByteArray textBefore = withLengthDamaged(encoded(described, "PNG"), "tEXt");
+    QVERIFY(!textAfter.isEmpty() && !textBefore.isEmpty());
+    QVERIFY(textBefore.indexOf("tEXt") < textBefore.indexOf("IDAT"));
+    // Qt's reader supplies the CRC after IEND when a file lacks it.
+    QTest::newRow("png without its last CRC") << u"bad.png"_s << encoded(pattern(16, 16), "PNG").chopped(4)
+                                              << QString() << QSize(16, 16);
+    // Nothing after IEND is read, whatever it looks like.
+    QTest::newRow("png with bytes after its end")
+        << u"bad.png"_s << encoded(pattern(16, 16), "PNG") + QByteArray("\x7f\xff\xff\xfftEXt", 8) << QString()
+        << QSize(16, 16);
+    QTest::newRow("png whose last text chunk runs 800 MB past the end")
+        << u"bad.png"_s << textAfter << u"图片数据不完整或已损坏。"_s << QSize();
+    QTest::newRow("png whose text chunk before its pixels runs 800 MB past the end")
+        << u"bad.png"_s << textBefore << u"图片数据不完整或已损坏。"_s << QSize();
+    // An icon may hold its picture as a PNG.
+    QTest::newRow("icon holding a png") << u"bad.ico"_s << iconHolding(encoded(pattern(16, 16), "PNG")) << QString()
+                                        << QSize(16, 16);
+    QTest::newRow("icon holding that damaged png")
+        << u"bad.ico"_s << iconHolding(textAfter) << u"图片数据不完整或已损坏。"_s << QSize();
 }
 
 void TestPlatform::badFilesGiveAReasonNotACrash()
@@ -494,7 +557,14 @@ void TestPlatform::badFilesGiveAReasonNotACrash()
     const QString path = m_dir.filePath(name);
     QVERIFY(writeFile(path, bytes));
     QtPictureLoader loader;
+    const long peakBefore = peakMemoryKb();
     const LoadResult r = loader.load(path, QSize(200, 192));
+    // None of these files is more than a few kB, nor decodes to more than a
+    // small picture: reading one never raises the process's peak by 64 MB.
+    if (peakBefore >= 0) {
+        const long rise = peakMemoryKb() - peakBefore;
+        QVERIFY2(rise < 64 * 1024, qPrintable(u"the peak rose by %1 MB"_s.arg(rise / 1024)));
+    }
     if (reason.isEmpty()) {
         QVERIFY2(!r.picture.isNull(), qPrintable(r.error));
         QCOMPARE(r.picture.image.size(), size);

@@ -1,10 +1,12 @@
 #include "platform/QtPictureLoader.h"
 
 #include <QBuffer>
+#include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +36,55 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 }
 
 namespace {
+
+QString damagedData()
+{
+    return u"图片数据不完整或已损坏。"_s;
+}
+
+// Whether one of a PNG's chunks declares more data than the file holds.
+// libpng reads a text chunk (and eXIf, sPLT, pCAL, sCAL) whole: it takes a
+// buffer of the length the chunk declares and clears all of it before
+// reading a byte. One damaged length in a file of a few hundred bytes so
+// costs up to 2 GB and seconds, and then the read breaks off at the end of
+// the file all the same: no PNG with such a chunk opens. The walk stops at
+// IEND, as the reader does; IEND's own CRC may be missing (Qt's reader
+// supplies it), so only a chunk's data has to be there.
+bool pngChunkRunsPastTheEnd(QByteArrayView png)
+{
+    if (!png.startsWith(QByteArrayView("\x89PNG\r\n\x1a\n", 8)))
+        return false;
+    // Each chunk: its data's length (4), type (4), data, CRC (4).
+    qsizetype at = 8;
+    while (png.size() - at >= 8) {
+        const qint64 length = qFromBigEndian<quint32>(png.data() + at);
+        if (length > png.size() - at - 8)
+            return true;
+        if (png.sliced(at + 4, 4) == "IEND")
+            return false;
+        at += 12 + length;
+    }
+    return false;
+}
+
+// The same for the PNG an icon or cursor may hold its picture as: Qt's
+// reader reads the first one with libpng too.
+bool iconsPngChunkRunsPastTheEnd(QByteArrayView ico)
+{
+    // A directory: reserved (0), type (1 icon, 2 cursor), count; then 16
+    // bytes a picture, the size of its data at 8 and where it is at 12.
+    if (ico.size() < 6 + 16 || qFromLittleEndian<quint16>(ico.data()) != 0)
+        return false;
+    const quint16 type = qFromLittleEndian<quint16>(ico.data() + 2);
+    if ((type != 1 && type != 2) || qFromLittleEndian<quint16>(ico.data() + 4) == 0)
+        return false;
+    const qint64 size = qFromLittleEndian<quint32>(ico.data() + 6 + 8);
+    const qint64 offset = qFromLittleEndian<quint32>(ico.data() + 6 + 12);
+    // Data that would end past the file is not read at all.
+    if (offset > ico.size() || size > ico.size() - offset)
+        return false;
+    return pngChunkRunsPastTheEnd(ico.sliced(offset, size));
+}
 
 // Whether a PNG's header says its rows come interlaced (Adam7): Qt then
 // decodes it whole, whatever size was asked for.
@@ -94,6 +145,11 @@ bool beyondAllocationLimit(QSize size, QImage::Format format)
 DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
 {
     DecodeResult result;
+    // Before the reader sees it: even reading the header would take the memory.
+    if (pngChunkRunsPastTheEnd(bytes) || iconsPngChunkRunsPastTheEnd(bytes)) {
+        result.error = damagedData();
+        return result;
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -144,7 +200,7 @@ DecodeResult decodeReduced(const QByteArray &bytes, QSize wanted)
     else if (reader.error() == QImageReader::UnsupportedFormatError)
         result.error = u"这不是程序能识别的图片格式。"_s;
     else
-        result.error = u"图片数据不完整或已损坏。"_s;
+        result.error = damagedData();
     return result;
 }
 
