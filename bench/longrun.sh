@@ -13,11 +13,13 @@
 # rest, with a seed drawn from the first. After each leg the program is
 # brought back to its main window (Escape until nothing else is open) and
 # its memory read from /proc: resident (VmRSS), proportional (Pss) and
-# private dirty. On X11 the driver is the monkey test's (xdrive monkey,
-# which pings the window every 25 events); under sway it is
-# bench/wlmonkey.c, the same mix through a virtual pointer and keyboard,
-# and the ping a question the program's main thread answers over AT-SPI
-# (its accessibility bridge is on for the run).
+# private dirty; at the end also once the allocator has handed back its
+# free pages (malloc_trim, through gdb), which tells memory still in use
+# from memory that glibc keeps after it was freed. On X11 the driver is the
+# monkey test's (xdrive monkey, which pings the window every 25 events);
+# under sway it is bench/wlmonkey.c, the same mix through a virtual pointer
+# and keyboard, and the ping a question the program's main thread answers
+# over AT-SPI (its accessibility bridge is on for the run).
 #
 # The last line says PASS for no crash, no hang and the resident memory at
 # the end within 10 % of that after 10,000 events. A run that failed keeps
@@ -176,6 +178,13 @@ if ((status == 0)); then
 fi
 ((status == 0)) && late=$(memory)
 seconds=$((SECONDS - start))
+# How much of that the allocator merely keeps: the same once it has handed
+# back its whole free pages (gdb has the program call malloc_trim(0)).
+trimmed=""
+if ((status == 0)) && command -v gdb >/dev/null &&
+  gdb -p "$APP_PID" -batch -ex 'call (int) malloc_trim(0)' >/dev/null 2>&1; then
+  trimmed=$(memory)
+fi
 
 # The program still runs (a zombie has ended).
 running() { [[ $(awk '{print $3}' "/proc/$APP_PID/stat" 2>/dev/null) =~ ^[^ZX]$ ]]; }
@@ -213,7 +222,8 @@ if ((status != 0)); then
   echo "kept: $keep"
 fi
 
-echo "memory (KiB, VmRSS Pss Private_Dirty): after $first events ${early:-none}; at the end ${late:-none}"
+echo "memory (KiB, VmRSS Pss Private_Dirty): after $first events ${early:-none}; at the end ${late:-none}" \
+  "${trimmed:+(after malloc_trim(0): $trimmed)}"
 echo "reached: $(reached "$E2E_TMP"/events-*.log)"
 verdict=FAIL ratio=-
 if [[ -n $early && -n $late ]]; then
