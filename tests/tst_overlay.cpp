@@ -11,6 +11,7 @@
 
 #include "capture_fixtures.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
@@ -110,6 +111,8 @@ private slots:
     void findPictureInTheDesktop();
     void inputOnAnotherWindowCountsWhereItIs_data();
     void inputOnAnotherWindowCountsWhereItIs();
+    void keysOnAnotherWindowAreTheSelectors();
+    void inputAfterTheOutcomeGoesNowhere();
     void pointerCountsOnceItsWindowIsFound_data();
     void pointerCountsOnceItsWindowIsFound();
     void magnifierShowsThePixelUnderThePointer();
@@ -250,6 +253,86 @@ void TestOverlay::inputOnAnotherWindowCountsWhereItIs()
     // Never a click on the window under the selector.
     QCOMPARE(clicked.count(), 0);
     selector.hide();
+}
+
+// Until the compositor hands the keyboard to the selector (under Wayland,
+// once its window is mapped, and when it sees fit), keys still go to the
+// window that had it. They are the selector's: the window under it never
+// acts on them. A button or a shortcut there that opened a dialog would
+// leave the selector waiting behind a dialog that it hides, and no key or
+// click would reach either.
+void TestOverlay::keysOnAnotherWindowAreTheSelectors()
+{
+    QWidget main(nullptr, Qt::FramelessWindowHint);
+    main.setGeometry(10, 10, 300, 200);
+    QPushButton open(u"打开"_s, &main);
+    open.setGeometry(20, 30, 100, 30);
+    QSignalSpy clicked(&open, &QPushButton::clicked);
+    QAction shortcut(&main);
+    shortcut.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    main.addAction(&shortcut);
+    QSignalSpy triggered(&shortcut, &QAction::triggered);
+    main.show();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    open.setFocus();
+    QWindow *w = main.windowHandle();
+    QTest::keyClick(w, Qt::Key_Space);
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(clicked.count(), 1); // without the selector, the button takes its key
+    QCOMPARE(triggered.count(), 1); // and the shortcut works
+    clicked.clear();
+    triggered.clear();
+
+    Selector selector(OneScreen.frozen());
+    selector.show();
+    QVERIFY(QTest::qWaitForWindowExposed(selector.overlay(0)));
+    QCoreApplication::processEvents();
+    // The selector asked for the keyboard; the compositor kept it here.
+    selector.overlay(0)->releaseKeyboard();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(w, Qt::Key_Space);
+    QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(clicked.count(), 0);
+    QCOMPARE(triggered.count(), 0);
+    QCOMPARE(selector.model().outcome(), Selector::Outcome::Pending);
+    QTest::keyClick(w, Qt::Key_Escape);
+    QCOMPARE(selector.model().outcome(), Selector::Outcome::Cancelled);
+    selector.hide();
+
+    // With the selector gone, the window has its keys again.
+    QTest::keyClick(w, Qt::Key_Space);
+    QCOMPARE(clicked.count(), 1);
+}
+
+// The outcome is known (a key, a click) while more input is still queued,
+// meant for the selector as the person saw it; the selector stays up until
+// its loop ends. None of that input reaches the window under it.
+void TestOverlay::inputAfterTheOutcomeGoesNowhere()
+{
+    QWidget main(nullptr, Qt::FramelessWindowHint);
+    main.setGeometry(10, 10, 300, 200);
+    QPushButton open(u"打开"_s, &main);
+    open.setGeometry(20, 30, 100, 30);
+    QSignalSpy clicked(&open, &QPushButton::clicked);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWindow *w = main.windowHandle();
+
+    Selector selector(OneScreen.frozen());
+    selector.show();
+    QVERIFY(QTest::qWaitForWindowExposed(selector.overlay(0)));
+    QTest::keyClick(selector.overlay(0), Qt::Key_Escape);
+    QCOMPARE(selector.model().outcome(), Selector::Outcome::Cancelled);
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(50, 45)); // over the button
+    open.setFocus();
+    QTest::keyClick(w, Qt::Key_Space);
+    QCOMPARE(clicked.count(), 0);
+    selector.hide();
+
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(50, 45));
+    QCOMPARE(clicked.count(), 1);
 }
 
 // Under Wayland the pointer's place from Qt is relative to where Qt thinks

@@ -167,7 +167,8 @@ start_display() {
 # start_sway W H [xwayland] [scale S]: a headless sway (pixman renderer) with
 # one W x H output (in its own pixels; at scale S, 1 unless given, the layout
 # sees W/S x H/S) and every window floating, XWayland on if asked; exports
-# WAYLAND_DISPLAY and SWAYSOCK, sets SWAY_PID.
+# WAYLAND_DISPLAY and SWAYSOCK, sets SWAY_PID. With E2E_SWAY_DEBUG=REGEX,
+# sway's debug messages that match go to its log ($E2E_TMP/sway.log) too.
 start_sway() {
   local width=$1 height=$2 xwayland=disable scale=1
   shift 2
@@ -190,7 +191,12 @@ EOF
   export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
   unset DISPLAY
   rm -f "$XDG_RUNTIME_DIR"/wayland-* "$XDG_RUNTIME_DIR"/sway-ipc.*
-  sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+  if [[ -n ${E2E_SWAY_DEBUG:-} ]]; then
+    sway -d -c "$E2E_TMP/sway.conf" > >(grep --line-buffered -E "\[(ERROR|INFO)\]|$E2E_SWAY_DEBUG" \
+      >"$E2E_TMP/sway.log") 2>&1 &
+  else
+    sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+  fi
   SWAY_PID=$!
   E2E_PIDS+=("$SWAY_PID")
   wait_for 20 "sway" bash -c "compgen -G '$XDG_RUNTIME_DIR/wayland-*.lock' >/dev/null && compgen -G '$XDG_RUNTIME_DIR/sway-ipc.*' >/dev/null"
@@ -493,6 +499,57 @@ route_was() {
   local last
   last=$(grep -o 'route: [a-z0-9]*' "$E2E_TMP/app.log" | tail -n1)
   [[ $last == "route: $1" ]] || fail "the capture went ${last:-no known route}, not $1: $(tail -n 5 "$E2E_TMP/app.log")"
+}
+
+# sway_rect NAME_REGEX: "x y w h" of the first window under sway whose title matches.
+sway_rect() {
+  swaymsg -t get_tree | /usr/bin/python3 -c '
+import json, re, sys
+def walk(n):
+    if n.get("name") and re.search(sys.argv[1], n["name"]) and n.get("pid"):
+        r = n["rect"]; print(r["x"], r["y"], r["width"], r["height"]); sys.exit(0)
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        walk(c)
+walk(json.load(sys.stdin)); sys.exit(1)' "$1"
+}
+# wait_sway NAME_REGEX: waits for such a window and prints its sway_rect.
+wait_sway() { wait_for 15 "a window named /$1/" sway_rect "$1"; sway_rect "$1"; }
+
+# lasting_input W H: under sway, a keyboard (wtype) and a pointer (wlpointer,
+# for a W x H layout) that last the whole session. Each command that types
+# or points adds its own device and takes it away again; with none left the
+# program's window would lose the focus, or its pointer.
+lasting_input() {
+  wtype -s 86400000 &
+  E2E_PIDS+=($!)
+  "$WLPOINTER" "$1" "$2" wait 86400000 &
+  E2E_PIDS+=($!)
+}
+
+# ---- Random events: the monkey test and the long runs (bench/longrun.sh).
+
+# random_seed: a seed for a run that was given none.
+random_seed() { od -An -N4 -tu4 /dev/urandom | tr -d ' '; }
+
+# monkey_home: links open in a stand-in browser; the file dialogs start
+# among a few pictures.
+monkey_home() {
+  mkdir -p "$E2E_TMP/bin" "$HOME"
+  printf '#!/bin/sh\nexit 0\n' >"$E2E_TMP/bin/xdg-open"
+  chmod +x "$E2E_TMP/bin/xdg-open"
+  export PATH="$E2E_TMP/bin:$PATH"
+  if [[ -d "${LUMARO_TEST_DATA:-}" ]]; then cp "$LUMARO_TEST_DATA"/sample.* "$HOME/"; fi
+}
+
+# monkey_events SEED EVENTS LOG: that many random events over the program
+# started on the X display (xdrive monkey), one line each in LOG. Status 0;
+# 3 when the program ended, 2 when it did not answer within 5 s.
+monkey_events() { "$XDRIVE" monkey "$MAIN" "$APP_PID" "$1" "$2" "$3"; }
+
+# monkey_last_events LOG: the events before a failure, for whoever replays it.
+monkey_last_events() {
+  echo "last events before the failure:"
+  tail -n 40 "$1"
 }
 
 # median: the median of the numbers on standard input, one a line.

@@ -7,24 +7,17 @@
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
 
-seed=${MONKEY_SEED:-$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')}
+seed=${MONKEY_SEED:-$(random_seed)}
 events=${MONKEY_EVENTS:-5000}
-
-# Links open in a stand-in browser; the file dialogs start among a few pictures.
-mkdir -p "$E2E_TMP/bin" "$E2E_TMP/home"
-printf '#!/bin/sh\nexit 0\n' >"$E2E_TMP/bin/xdg-open"
-chmod +x "$E2E_TMP/bin/xdg-open"
-export PATH="$E2E_TMP/bin:$PATH"
-[[ -d "${LUMARO_TEST_DATA:-}" ]] && cp "$LUMARO_TEST_DATA"/sample.* "$E2E_TMP/home/"
+monkey_home
 
 start_lumaro "$1" 1280x1024
 echo "monkey: seed $seed, $events events (replay: MONKEY_SEED=$seed MONKEY_EVENTS=$events ctest -R e2e_monkey)"
 start=$SECONDS
 status=0
-"$XDRIVE" monkey "$MAIN" "$APP_PID" "$seed" "$events" "$E2E_TMP/events.log" || status=$?
+monkey_events "$seed" "$events" "$E2E_TMP/events.log" || status=$?
 if ((status != 0)); then
-  echo "last events before the failure:"
-  tail -n 40 "$E2E_TMP/events.log"
+  monkey_last_events "$E2E_TMP/events.log"
   sanitizer_clean
   fail "seed $seed: $(tail -n 20 "$E2E_TMP/app.log")"
 fi

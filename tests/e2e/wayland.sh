@@ -75,29 +75,10 @@ else
   start_sway "$W" "$H" xwayland
   start_portal
 fi
-# Each wtype adds a keyboard and takes it away again; with none left the
-# window would lose the focus. This one stays.
-wtype -s 3600000 &
-E2E_PIDS+=($!)
-# The same for the pointer: one that lasts, so the program keeps its pointer
-# while each command adds and removes its own.
-"$WLPOINTER" "$W" "$H" wait 3600000 &
-E2E_PIDS+=($!)
+lasting_input "$W" "$H"
 
 pointer() { "$WLPOINTER" "$W" "$H" "$@"; }
 
-# sway_rect NAME_REGEX: "x y w h" of the first window whose title matches.
-sway_rect() {
-  swaymsg -t get_tree | /usr/bin/python3 -c '
-import json, re, sys
-def walk(n):
-    if n.get("name") and re.search(sys.argv[1], n["name"]) and n.get("pid"):
-        r = n["rect"]; print(r["x"], r["y"], r["width"], r["height"]); sys.exit(0)
-    for c in n.get("nodes", []) + n.get("floating_nodes", []):
-        walk(c)
-walk(json.load(sys.stdin)); sys.exit(1)' "$1"
-}
-wait_sway() { wait_for 15 "a window named /$1/" sway_rect "$1"; sway_rect "$1"; }
 gone_sway() { wait_for 15 "the window /$1/ to close" bash -c "! swaymsg -t get_tree | grep -q '\"name\": \"$1\"'"; }
 # The selector: a full-screen Wayland window, or under XWayland an X window
 # that the compositor does not manage (and so does not list).

@@ -12,7 +12,10 @@
  *                                     program's windows; fails when it dies
  *                                     (exit 3) or does not answer a ping
  *                                     within 5 s (exit 2). LOG gets one line
- *                                     per event, to replay a failure.
+ *                                     per event, to replay a failure: the
+ *                                     window it went to (id, "popup" or
+ *                                     "window", title, size), then what it
+ *                                     did there.
  *
  * Waiting is event-driven: poll() on the X connection, never a fixed sleep.
  */
@@ -29,6 +32,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "monkey.h"
 #include "xwait.h"
 
 static Display *d;
@@ -125,21 +129,11 @@ static int alive(pid_t pid)
     return state && *state != 'Z' && *state != 'X';
 }
 
-static uint64_t rng;
-static uint32_t next_random(void)
-{
-    /* xorshift64*, so a seed replays the same events anywhere */
-    rng ^= rng >> 12;
-    rng ^= rng << 25;
-    rng ^= rng >> 27;
-    return (uint32_t)((rng * 2685821657736338717ULL) >> 32);
-}
-static int below(int n) { return n > 0 ? (int)(next_random() % (uint32_t)n) : 0; }
-
 typedef struct {
     Window w;
     int x, y, width, height;
     char title[128];
+    int popup; /* override-redirect: a menu, a drop-down list, a tooltip */
 } Top;
 
 static void title_of(Window w, char *out, size_t size)
@@ -170,7 +164,7 @@ static int topmost(Top *top)
         if (!XGetWindowAttributes(d, kids[i], &a) || a.map_state != IsViewable || a.class != InputOutput
             || a.width < 4 || a.height < 4)
             continue;
-        *top = (Top){ kids[i], a.x, a.y, a.width, a.height, "" };
+        *top = (Top){ kids[i], a.x, a.y, a.width, a.height, "", a.override_redirect };
         title_of(kids[i], top->title, sizeof top->title);
         found = 1;
     }
@@ -213,24 +207,26 @@ static void drag(FILE *log, int x0, int y0, int x1, int y1)
     XTestFakeButtonEvent(d, 1, False, 0);
 }
 
-static const struct { const char *name; KeySym sym, mod; } Keys[] = {
-    { "Tab", XK_Tab, 0 },         { "shift+Tab", XK_Tab, XK_Shift_L }, { "Return", XK_Return, 0 },
-    { "space", XK_space, 0 },     { "Escape", XK_Escape, 0 },          { "Up", XK_Up, 0 },
-    { "Down", XK_Down, 0 },       { "Left", XK_Left, 0 },              { "Right", XK_Right, 0 },
-    { "shift+Right", XK_Right, XK_Shift_L }, { "ctrl+Left", XK_Left, XK_Control_L },
-    { "alt+Up", XK_Up, XK_Alt_L }, { "BackSpace", XK_BackSpace, 0 },  { "Home", XK_Home, 0 },
-    { "End", XK_End, 0 },         { "alt+f", XK_f, XK_Alt_L },         { "alt+w", XK_w, XK_Alt_L },
-    { "alt+h", XK_h, XK_Alt_L },  { "ctrl+a", XK_a, XK_Control_L },    { "ctrl+c", XK_c, XK_Control_L },
-    { "ctrl+v", XK_v, XK_Control_L }, { "z", XK_z, 0 },                { "c", XK_c, 0 },
-    { "r", XK_r, 0 },             { "0", XK_0, 0 },                    { "5", XK_5, 0 },
-    { "9", XK_9, 0 },             { "minus", XK_minus, 0 },            { "period", XK_period, 0 },
-    { "e", XK_e, 0 },             { "a", XK_a, 0 },                    { "F1", XK_F1, 0 },
-};
+#define X_KEY(name, xsym, evdev, mod) { name, xsym, mod },
+static const struct { const char *name; KeySym sym; int mod; } Keys[] = { MONKEY_KEYS(X_KEY) };
+
+static KeySym modifier_key(int mod)
+{
+    switch (mod) {
+    case MONKEY_SHIFT:
+        return XK_Shift_L;
+    case MONKEY_CTRL:
+        return XK_Control_L;
+    case MONKEY_ALT:
+        return XK_Alt_L;
+    }
+    return 0;
+}
 
 /* A window of the file dialog: the dialog itself, or its delete and replace
- * questions. No Delete key and no right click there: a monkey must not
- * remove or overwrite files on the machine it runs on. */
-static int file_dialog(const Top *t) { return strstr(t->title, "\xe6\x89\x93\xe5\xbc\x80\xe6\x96\x87\xe4\xbb\xb6") != NULL; /* 打开文件 */ }
+ * questions. No right click there: a monkey must not remove or overwrite
+ * files on the machine it runs on. */
+static int file_dialog(const Top *t) { return strstr(t->title, MONKEY_FILE_DIALOG) != NULL; }
 
 static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, const char *log_path)
 {
@@ -240,7 +236,7 @@ static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, con
         return 1;
     }
     setvbuf(log, NULL, _IOLBF, 0);
-    rng = seed ? seed : 1;
+    monkey_seed(seed);
     int screen_w = DisplayWidth(d, DefaultScreen(d)), screen_h = DisplayHeight(d, DefaultScreen(d));
     for (long i = 0; i < events; ++i) {
         if (!alive(pid)) {
@@ -249,26 +245,40 @@ static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, con
         }
         Top t;
         if (!topmost(&t))
-            t = (Top){ main_window, 0, 0, screen_w, screen_h, "" };
-        fprintf(log, "#%ld on \"%s\" %dx%d+%d+%d\n", i, t.title, t.width, t.height, t.x, t.y);
-        const int choice = below(100);
-        const int x = t.x + below(t.width), y = t.y + below(t.height);
-        if (choice < 40) {
+            t = (Top){ main_window, 0, 0, screen_w, screen_h, "", 0 };
+        fprintf(log, "#%ld on 0x%lx %s \"%s\" %dx%d+%d+%d\n", i, (unsigned long)t.w, t.popup ? "popup" : "window",
+                t.title, t.width, t.height, t.x, t.y);
+        const MonkeyKind kind = monkey_kind();
+        const int x = t.x + monkey_below(t.width);
+        const int y = t.y + monkey_below(t.height);
+        switch (kind) {
+        case MONKEY_CLICK:
             click(log, x, y, 1, 1);
-        } else if (choice < 44) {
+            break;
+        case MONKEY_DOUBLE_CLICK:
             click(log, x, y, 1, 2);
-        } else if (choice < 48) {
+            break;
+        case MONKEY_RIGHT_CLICK:
             if (!file_dialog(&t))
                 click(log, x, y, 3, 1);
-        } else if (choice < 50) {
-            click(log, x, y, 4 + below(2), 1); /* wheel */
-        } else if (choice < 56) {
-            drag(log, x, y, t.x + below(t.width), t.y + below(t.height));
-        } else if (choice < 62) {
+            break;
+        case MONKEY_WHEEL:
+            click(log, x, y, 4 + monkey_below(2), 1);
+            break;
+        case MONKEY_DRAG: {
+            const int y1 = t.y + monkey_below(t.height);
+            const int x1 = t.x + monkey_below(t.width);
+            drag(log, x, y, x1, y1);
+            break;
+        }
+        case MONKEY_ESCAPE:
             key(log, "Escape", XK_Escape, 0);
-        } else {
-            const int k = below((int)(sizeof Keys / sizeof Keys[0]));
-            key(log, Keys[k].name, Keys[k].sym, Keys[k].mod);
+            break;
+        case MONKEY_KEY: {
+            const int k = monkey_below((int)(sizeof Keys / sizeof Keys[0]));
+            key(log, Keys[k].name, Keys[k].sym, modifier_key(Keys[k].mod));
+            break;
+        }
         }
         XSync(d, False);
         /* Often enough that a hang is caught right after what caused it. */

@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -121,16 +122,33 @@ std::optional<QPointF> Selector::offsetOf(const QWindow *window)
 bool Selector::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove
+    const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
+    if (!key && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove
         && type != QEvent::MouseButtonDblClick)
         return false;
-    // Taken where the window system hands it over, before any widget sees it.
-    const auto *window = qobject_cast<QWindow *>(watched);
-    if (!window || m_model.outcome() != Outcome::Pending)
+    // Taken where the window system hands it over, before any widget sees
+    // it; a key's shortcut is looked for first, at the widget with the focus.
+    const QWindow *window = qobject_cast<QWindow *>(watched);
+    if (const auto *widget = qobject_cast<QWidget *>(watched); key && widget)
+        window = widget->window()->windowHandle();
+    if (!window)
         return false;
     for (auto &o : m_overlays)
         if (o->windowHandle() == window)
             return false;
+    if (type == QEvent::ShortcutOverride)
+        event->accept(); // the focus widget's own key, as it were: no shortcut, no menu
+    // Once the outcome is known the selector is still up until its loop
+    // ends, and input already queued comes first: none of it is the window's.
+    if (m_model.outcome() != Outcome::Pending)
+        return true;
+    if (key) {
+        if (type == QEvent::KeyPress) {
+            const auto *k = static_cast<const QKeyEvent *>(event);
+            m_model.key(k->key(), k->modifiers());
+        }
+        return true;
+    }
     const std::optional<QPointF> offset = offsetOf(window);
     if (!offset)
         return true; // somewhere unknown: not a click on the selector, nor one on the window

@@ -27,7 +27,13 @@ class SelectionOverlay;
 // once the pointer moves (mutter does), so a click with a still pointer goes
 // to the window that was under it. Such input counts as the selector's, at
 // the same place on the screen; where that window's place is not known, it
-// is dropped, never taken somewhere else.
+// is dropped, never taken somewhere else. The keyboard, too, stays with the
+// window that had it until the compositor gives it to the selector (under
+// Wayland, once the selector's window is mapped): keys there are the
+// selector's, and that window never acts on them. Input already queued
+// when the outcome is known, while the selector is still up, goes nowhere.
+// A dialog that window opened would be modal, hidden behind the selector,
+// and would leave both waiting.
 class Selector : public QObject
 {
     Q_OBJECT

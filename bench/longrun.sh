@@ -1,0 +1,237 @@
+#!/usr/bin/env bash
+# Long runs of random clicks, drags, wheel turns and keys over the real
+# program and whatever it opens (menus, dialogs, message boxes, the
+# selector), one process for the whole run: does it stay up, does it keep
+# answering, does its memory stay where it was after the first 10,000
+# events?
+#   bash bench/longrun.sh x11 [EVENTS]       Xvfb at 100 %, 1,000,000 events
+#   bash bench/longrun.sh x11-150 [EVENTS]   Xvfb at 150 % (Xft.dpi 144), 200,000
+#   bash bench/longrun.sh sway [EVENTS]      headless sway, natively on Wayland, 200,000
+#   LONGRUN_SEED=N replays a run; BIN=DIR takes the programs from DIR (build/bin).
+#
+# The events come in two legs, the same process throughout: 10,000, then the
+# rest, with a seed drawn from the first. After each leg the program is
+# brought back to its main window (Escape until nothing else is open) and
+# its memory read from /proc: resident (VmRSS), proportional (Pss) and
+# private dirty; at the end also once the allocator has handed back its
+# free pages (malloc_trim, through gdb), which tells memory still in use
+# from memory that glibc keeps after it was freed. On X11 the driver is the
+# monkey test's (xdrive monkey, which pings the window every 25 events);
+# under sway it is bench/wlmonkey.c, the same mix through a virtual pointer
+# and keyboard, and the ping a question the program's main thread answers
+# over AT-SPI (its accessibility bridge is on for the run).
+#
+# The last line says PASS for no crash, no hang and the resident memory at
+# the end within 10 % of that after 10,000 events. A run that failed keeps
+# its events, the program's log and, for a crash, the core and its
+# backtrace (for a hang, every thread's) in ${TMPDIR:-/tmp}/lumaro-longrun-MODE-SEED/.
+# Random clicks reach the file dialogs: as root, the run is an unprivileged
+# user's (see tests/e2e/lib.sh).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [[ -n ${E2E_STAGE:-} ]]; then
+  program=$1
+  shift
+  bin=$(dirname "$program")
+else
+  bin=$(realpath "${BIN:-$root/build/bin}")
+  program=$bin/lumaro
+fi
+usage() {
+  echo "usage: bash bench/longrun.sh x11|x11-150|sway [EVENTS]" >&2
+  exit 1
+}
+mode=${1:-}
+case $mode in
+  x11) events=${2:-1000000} size=1280x1024 ;;
+  x11-150)
+    events=${2:-200000} size=1920x1080
+    export E2E_DPI=144 # Xft.dpi, loaded before the program starts (start_display)
+    ;;
+  sway) events=${2:-200000} ;;
+  *) usage ;;
+esac
+if ! [[ $events =~ ^[0-9]+$ ]] || ((events == 0)); then usage; fi
+for tool in lumaro xdrive e2e_controls; do
+  [[ -x "$bin/$tool" ]] || { echo "no $bin/$tool: build first (bash scripts/build.sh)" >&2; exit 1; }
+done
+export XDRIVE=$bin/xdrive LUMARO_CONTROLS=$bin/e2e_controls WLPOINTER=$bin/wlpointer
+export LUMARO_TEST_DATA=${LUMARO_TEST_DATA:-$root/tests/data}
+E2E_AS_USER=1
+set -- "$program" "$mode" "$events"
+lib=$root/tests/e2e/lib.sh
+[[ -f $lib ]] || lib=$root/e2e/lib.sh # staged for the unprivileged user
+# shellcheck source=tests/e2e/lib.sh
+source "$lib" "$@"
+
+seed=${LONGRUN_SEED:-$(random_seed)}
+# The second leg's seed, drawn from the first's (64-bit LCG step, low 32 bits).
+seed2=$(((seed * 6364136223846793005 + 1442695040888963407) & 0xffffffff))
+first=$((events < 10000 ? events : 10000))
+monkey_home
+# A crash leaves its core in the program's folder, the scratch home.
+ulimit -c unlimited
+
+# ---- The session and the program.
+if [[ $mode == sway ]]; then
+  need sway swaymsg wtype dbus-launch dbus-send /usr/bin/python3
+  [[ -x $WLPOINTER ]] || skip "wlpointer was not built (libwayland-dev, libwayland-bin)"
+  [[ -x $bin/bench_wlmonkey ]] || skip "bench_wlmonkey was not built (libwayland-dev, libwayland-bin)"
+  start_atspi
+  W=1280 H=1024
+  # sway's log names each pop-up (a menu, a drop-down list, a tooltip) it is given.
+  E2E_SWAY_DEBUG='New xdg_shell popup' start_sway "$W" "$H"
+  lasting_input "$W" "$H"
+  QT_QPA_PLATFORM=wayland start_program "$program"
+  wait_sway '^Lumaro {9}$' >/dev/null
+  # The program's connection on the accessibility bus; the ping asks its
+  # root object's name, which its main thread answers.
+  a11y_bus=$(dbus-send --session --dest=org.a11y.Bus --print-reply=literal /org/a11y/bus org.a11y.Bus.GetAddress | tr -d ' ')
+  a11y_name() {
+    local name pid
+    for name in $(dbus-send --bus="$a11y_bus" --dest=org.freedesktop.DBus --print-reply=literal \
+      /org/freedesktop/DBus org.freedesktop.DBus.ListNames | tr -d '[]'); do
+      [[ $name == :* ]] || continue
+      pid=$(dbus-send --bus="$a11y_bus" --dest=org.freedesktop.DBus --print-reply=literal /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:"$name" 2>/dev/null | awk '{print $NF}') || true
+      [[ $pid == "$APP_PID" ]] && { echo "$name"; return 0; }
+    done
+    return 1
+  }
+  wait_for 15 "the program on the accessibility bus" a11y_name >/dev/null
+  ping=(dbus-send --bus="$a11y_bus" --dest="$(a11y_name)" --print-reply --reply-timeout=5000
+    /org/a11y/atspi/accessible/root org.freedesktop.DBus.Properties.Get
+    string:org.a11y.atspi.Accessible string:Name)
+  answers() { "${ping[@]}" >/dev/null; }
+  drive() { "$bin/bench_wlmonkey" "$W" "$H" "$APP_PID" "$1" "$2" "$3" -- "${ping[@]}" >/dev/null; }
+  at_rest() { "$bin/bench_wlmonkey" "$W" "$H" rest || echo "note: a window besides the main one stayed open"; }
+  # Pop-ups are not in sway's tree: its log counts them.
+  popups() { grep -c 'New xdg_shell popup' "$E2E_TMP/sway.log" || true; }
+else
+  start_lumaro "$program" "$size"
+  answers() { "$XDRIVE" ping "$MAIN" 5000; }
+  drive() { monkey_events "$@"; }
+  # The program's other windows on the screen (menus and tooltips included).
+  others() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | grep -vx "$MAIN" || true; }
+  at_rest() {
+    for _ in $(seq 10); do
+      [[ -z $(others) ]] && return 0
+      xdotool key Escape
+      "$XDRIVE" settle 100 3000 || true
+    done
+    echo "note: still open: $(others | wc -l) windows besides the main one"
+  }
+  popups() { :; }
+fi
+
+# memory: "VmRSS Pss Private_Dirty" of the program, in KiB.
+memory() {
+  local rss
+  rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$APP_PID/status")
+  awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {print rss, p, d}' "/proc/$APP_PID/smaps_rollup"
+}
+mib() { awk -v k="$1" 'BEGIN {printf "%.1f MiB", k / 1024}'; }
+
+# reached LOG...: how often the events reached each kind of window. A run of
+# events on one window counts once; the titles say what a window is, the
+# driver's log whether it is a pop-up (X11 only).
+reached() {
+  awk -v popups="$(popups)" '
+    /^#/ {
+      if ($3 == last) next
+      last = $3
+      match($0, /"[^"]*"/)
+      title = substr($0, RSTART + 1, RLENGTH - 2)
+      if (title == "截取屏幕") n["selector"]++
+      else if (title == "打开文件") n["file"]++
+      else if (title == "选择颜色") n["colour"]++
+      else if ($4 == "popup") n["popup"]++
+      else if (title == "Lumaro") n["message"]++
+      else if (title != "Lumaro         " && $4 != "desktop") n["other"]++
+    }
+    END {
+      if (popups != "") n["popup"] = popups
+      printf "the selector %d times, file dialogs %d (with their questions), colour dialogs %d, message boxes %d, pop-ups (menus, drop-down lists, tooltips) %d, other windows %d\n",
+        n["selector"], n["file"], n["colour"], n["message"], n["popup"], n["other"]
+    }' "$@"
+}
+
+# ---- The run.
+echo "longrun $mode: seed $seed, $events events (replay: LONGRUN_SEED=$seed bash bench/longrun.sh $mode $events)"
+crashes=0 hangs=0 status=0 leg=1 early="" late=""
+start=$SECONDS
+drive "$seed" "$first" "$E2E_TMP/events-1.log" || status=$?
+if ((status == 0)); then
+  at_rest
+  answers || status=2
+fi
+if ((status == 0)); then
+  early=$(memory)
+  if ((events > first)); then
+    leg=2
+    drive "$seed2" $((events - first)) "$E2E_TMP/events-2.log" || status=$?
+  fi
+fi
+if ((status == 0)); then
+  at_rest
+  answers || status=2
+fi
+((status == 0)) && late=$(memory)
+seconds=$((SECONDS - start))
+# How much of that the allocator merely keeps: the same once it has handed
+# back its whole free pages (gdb has the program call malloc_trim(0)).
+trimmed=""
+if ((status == 0)) && command -v gdb >/dev/null &&
+  gdb -p "$APP_PID" -batch -ex 'call (int) malloc_trim(0)' >/dev/null 2>&1; then
+  trimmed=$(memory)
+fi
+
+# The program still runs (a zombie has ended).
+running() { [[ $(awk '{print $3}' "/proc/$APP_PID/stat" 2>/dev/null) =~ ^[^ZX]$ ]]; }
+if ((status == 2)); then
+  # A program that is going down (writing its core) may miss a ping while
+  # it still runs: that is a crash, not a hang.
+  for _ in $(seq 100); do running || break; sleep 0.1; done
+  running || status=3
+fi
+if ((status != 0)); then
+  keep=${TMPDIR:-/tmp}/lumaro-longrun-$mode-$seed
+  mkdir -p "$keep"
+  cp "$E2E_TMP"/events-*.log "$E2E_TMP/app.log" "$keep/"
+  monkey_last_events "$E2E_TMP/events-$leg.log"
+  echo "the program said, last: $(tail -n 20 "$E2E_TMP/app.log")"
+  case $status in
+    2)
+      hangs=1
+      E2E_DEBUG_HANG=1 threads_of "$APP_PID" >"$keep/threads.txt" 2>&1 || true
+      echo "every thread, where it waits: $keep/threads.txt"
+      ;;
+    3)
+      crashes=1
+      # The core is whole once the process has ended; the file may lag a moment.
+      for _ in $(seq 50); do [[ -s "$HOME/core" ]] && break; sleep 0.1; done
+      if [[ -s "$HOME/core" ]]; then
+        cp "$HOME/core" "$keep/core"
+        gdb -batch -ex 'thread apply all bt' "$program" "$keep/core" >"$keep/backtrace.txt" 2>&1 || true
+        echo "backtrace: $keep/backtrace.txt"
+        grep -m1 -A20 '^Thread 1 ' "$keep/backtrace.txt" || true
+      fi
+      ;;
+    *) echo "the run broke off (driver status $status): not counted as the program's fault" ;;
+  esac
+  echo "kept: $keep"
+fi
+
+echo "memory (KiB, VmRSS Pss Private_Dirty): after $first events ${early:-none}; at the end ${late:-none}" \
+  "${trimmed:+(after malloc_trim(0): $trimmed)}"
+echo "reached: $(reached "$E2E_TMP"/events-*.log)"
+verdict=FAIL ratio=-
+if [[ -n $early && -n $late ]]; then
+  read -r rss0 _ _ <<<"$early"
+  read -r rss1 _ _ <<<"$late"
+  ratio=$(awk -v a="$rss1" -v b="$rss0" 'BEGIN {printf "%.3f", a / b}')
+  ((status == 0)) && awk -v r="$ratio" 'BEGIN {exit !(r <= 1.10)}' && verdict=PASS
+fi
+echo "longrun $mode: events $events, seed $seed, ${seconds} s, crashes $crashes, hangs $hangs," \
+  "memory after $first events ${early:+$(mib "${early%% *}")}, at the end ${late:+$(mib "${late%% *}")}, ratio $ratio: $verdict"
+[[ $verdict == PASS ]]
