@@ -1,6 +1,7 @@
 #include "platform/QtCommonDialog.h"
 
 #include "common/ColorRef.h"
+#include "platform/FreeMemory.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -91,9 +92,13 @@ QString chooseFile(const DialogSettings &settings, bool save)
     dialog.setDefaultSuffix(settings.defaultExt);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        return dialog.selectedFiles().constFirst();
-    return {};
+    // Qt 6.4's size grip asks a Wayland compositor to resize the window and
+    // can crash doing so; the dialog's edges still resize it there.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        dialog.setSizeGripEnabled(false);
+    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    releaseMemoryLater();
+    return accepted ? dialog.selectedFiles().constFirst() : QString();
 }
 #endif
 
@@ -135,7 +140,9 @@ std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 {
     QColorDialog dialog(colorFromColorRef(current), QApplication::activeWindow());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted)
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    releaseMemoryLater();
+    if (!accepted)
         return std::nullopt;
     return colorRefFromColor(dialog.selectedColor());
 }
