@@ -124,11 +124,20 @@ else
   popups() { :; }
 fi
 
-# memory: "VmRSS Pss Private_Dirty" of the program, in KiB.
+# memory: "VmRSS Pss Private_Dirty" of the program, in KiB, then where the
+# resident part lies: "anon=… file=… shmem=…" (heap and other private
+# memory; pages of mapped files, fonts and libraries, which the kernel may
+# drop; shared memory such as the X11 window buffers).
 memory() {
   local rss
+  sleep 1 # idle a moment, as after a person's last click: what the program frees once idle is freed
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$APP_PID/status")
-  awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {print rss, p, d}' "/proc/$APP_PID/smaps_rollup"
+  awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%s %s %s", rss, p, d}' "/proc/$APP_PID/smaps_rollup"
+  awk '/^RssAnon:/ {a = $2} /^RssFile:/ {f = $2} /^RssShmem:/ {s = $2} END {printf " (anon=%s file=%s shmem=%s)\n", a, f, s}' "/proc/$APP_PID/status"
+  # LONGRUN_SMAPS=DIR keeps every mapping's figures, one file a reading.
+  if [[ -n ${LONGRUN_SMAPS:-} ]]; then
+    mkdir -p "$LONGRUN_SMAPS" && cat "/proc/$APP_PID/smaps" >"$LONGRUN_SMAPS/smaps-$(date +%s%N)" || true
+  fi
 }
 mib() { awk -v k="$1" 'BEGIN {printf "%.1f MiB", k / 1024}'; }
 

@@ -1,5 +1,7 @@
 #include "platform/QtCaptureLibrary.h"
 
+#include "platform/FreeMemory.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -34,7 +36,9 @@ CaptureResult QtCaptureLibrary::CameraSubArea()
         if (!m_subArea)
             return { CaptureStatus::Failed, u"截图组件已损坏：缺少 CameraSubArea。"_s };
     }
-    switch (m_subArea()) {
+    const int outcome = m_subArea();
+    releaseMemoryLater(); // the screens' pictures are gone
+    switch (outcome) {
     case 1:
         return { CaptureStatus::Accepted, {} };
     case 0:

@@ -1,0 +1,30 @@
+#include "platform/FreeMemory.h"
+
+#include <QCoreApplication>
+#include <QPixmapCache>
+#include <QTimer>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace lumaro {
+
+void releaseMemoryLater()
+{
+    static QTimer *timer = nullptr;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(500);
+        QObject::connect(timer, &QTimer::timeout, [] {
+            QPixmapCache::clear();
+#if defined(__GLIBC__)
+            malloc_trim(0);
+#endif
+        });
+    }
+    timer->start();
+}
+
+} // namespace lumaro
