@@ -76,8 +76,32 @@ Selector::Outcome Selector::exec()
         show();
     if (m_model.outcome() == Outcome::Pending)
         m_loop.exec();
+    if (onWayland())
+        waitForFramesShown();
     hide();
     return m_model.outcome();
+}
+
+// Qt 6.4's Wayland client may abort (in libwayland's wl_proxy_unref) when
+// a window is hidden while the compositor's answer to its last frame is
+// being read on Qt's event thread, which a click right after the selector's
+// first frame does. A window's update request is delivered only once that
+// answer is in, so the windows go once every one has had its own, or after
+// a short wait where the compositor does not show them at all.
+void Selector::waitForFramesShown()
+{
+    QEventLoop wait;
+    for (auto &o : m_overlays)
+        if (QWindow *w = o->windowHandle(); w && w->isExposed()) {
+            m_framesAwaited.insert(w);
+            w->requestUpdate();
+        }
+    if (m_framesAwaited.isEmpty())
+        return;
+    connect(this, &Selector::framesShown, &wait, &QEventLoop::quit);
+    QTimer::singleShot(200, &wait, &QEventLoop::quit);
+    wait.exec();
+    m_framesAwaited.clear();
 }
 
 void Selector::firstPainted()
@@ -122,6 +146,14 @@ std::optional<QPointF> Selector::offsetOf(const QWindow *window)
 bool Selector::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::UpdateRequest && !m_framesAwaited.isEmpty()) {
+        // Taken here: the window would repaint itself whole for it.
+        if (!m_framesAwaited.remove(qobject_cast<const QWindow *>(watched)))
+            return false;
+        if (m_framesAwaited.isEmpty())
+            emit framesShown();
+        return true;
+    }
     const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
     if (!key && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove
         && type != QEvent::MouseButtonDblClick)

@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QEventLoop>
+#include <QSet>
 #include <QObject>
 #include <QWindow>
 
@@ -85,8 +86,12 @@ protected:
     // Input that reaches another window of this program, while the selector is up.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+signals:
+    void framesShown();
+
 private:
     void loadElements();
+    void waitForFramesShown();
     // How far from where Qt thinks it is `window` is on the screens, if known.
     std::optional<QPointF> offsetOf(const QWindow *window);
 
@@ -99,6 +104,7 @@ private:
     bool m_elementsLoaded = false;
     std::vector<std::unique_ptr<SelectionOverlay>> m_overlays;
     QEventLoop m_loop;
+    QSet<const QWindow *> m_framesAwaited; // windows whose frame the compositor has yet to show
 };
 
 } // namespace lumaro::capture
