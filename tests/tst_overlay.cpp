@@ -554,6 +554,16 @@ void TestOverlay::aCanvasShowsWhatQtPaints()
     }
     QCOMPARE(own.selector.model().mode(), Selector::Mode::Adjusting);
     same("adjusting");
+    // The whole window again (an expose): the canvas has that frame; then
+    // a change that comes with another, in one paint: the change is painted.
+    for (Harness *h : { &qt, &own })
+        h->overlay()->update();
+    same("exposed");
+    for (Harness *h : { &qt, &own }) {
+        moveTo(h->overlay(), QPointF(500, 300), Qt::NoButton);
+        h->overlay()->update();
+    }
+    same("a change and an expose at once");
 }
 
 void TestOverlay::aSnapIsShownAsItWillBeTaken()

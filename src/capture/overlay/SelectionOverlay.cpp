@@ -212,6 +212,7 @@ void SelectionOverlay::refresh()
             region += QRectF(g.p1(), g.p2()).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
     }
     m_painted = now;
+    m_canvasCurrent = false;
     update(region);
     updateCursorShape();
 }
@@ -221,6 +222,14 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     const QImage &display = m_selector.display(m_screen);
     if (display.isNull())
         return; // the picture is still on its way (GrabBackend::fetch)
+    const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
+    if (m_canvas && whole && m_canvasCurrent && m_paintedSize == size()) {
+        // Qt asks for the whole window twice as it shows, for the show and
+        // for the expose: the canvas holds that frame already.
+        const QImage &image = m_canvas->image();
+        m_canvas->put(QRegion(0, 0, image.width(), image.height()));
+        return;
+    }
     QPainter p;
     if (m_canvas) {
         p.begin(&m_canvas->image());
@@ -311,8 +320,10 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
         m_canvas->put(pixels);
     }
 
-    if (QRegion(rect()).subtracted(event->region()).isEmpty())
+    if (whole) {
         m_paintedSize = size();
+        m_canvasCurrent = m_canvas != nullptr;
+    }
 
     // The windows under the selector are looked for once its frame is out.
     // Under Wayland the first frame often comes before the compositor has

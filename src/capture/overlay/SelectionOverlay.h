@@ -98,6 +98,7 @@ private:
     bool m_firstPaint = true;
     bool m_onScreen = false; // painted as the screen shows it (full screen under Wayland)
     QSize m_paintedSize;     // the size of the last frame painted whole
+    bool m_canvasCurrent = false; // the canvas holds that frame and nothing changed since
     int m_wheel = 0;
     QString m_labelLogged; // the read-out as last written to the capture log
 };
