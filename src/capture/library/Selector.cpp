@@ -1,5 +1,6 @@
 #include "Selector.h"
 
+#include "Clipboard.h"
 #include "Log.h"
 #include "SelectionOverlay.h"
 #include "Session.h"
@@ -28,7 +29,7 @@ Selector::Selector(std::vector<FrozenScreen> screens, QPoint pointer, QObject *p
     connect(&m_model, &SelectorModel::finished, &m_loop, &QEventLoop::quit);
     // The colour goes to the clipboard; the selection goes on.
     connect(&m_model, &SelectorModel::colourPicked, this,
-            [](const QString &colour) { QGuiApplication::clipboard()->setText(colour); });
+            [](const QString &colour) { putOnClipboard(colour); });
     connect(&m_model, &SelectorModel::nudgePointer, this, [](QPoint by) { QCursor::setPos(QCursor::pos() + by); });
 }
 

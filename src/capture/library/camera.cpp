@@ -4,6 +4,7 @@
 //   int CameraSubArea(void)           1 accepted, 0 cancelled, -1 failed
 //   const char *CameraLastError(void) why the last call failed (UTF-8)
 
+#include "Clipboard.h"
 #include "FindPicture.h"
 #include "GrabBackend.h"
 #include "Log.h"
@@ -12,7 +13,6 @@
 #include "Session.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -191,6 +191,6 @@ extern "C" Q_DECL_EXPORT int CameraSubArea()
     if (image.isNull())
         return fail(u"截图区域为空。"_s);
     g_lastRegion = model.selectedLogical();
-    QGuiApplication::clipboard()->setImage(image);
+    putOnClipboard(image);
     return 1;
 }
