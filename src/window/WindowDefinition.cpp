@@ -111,6 +111,7 @@ QFont captionFont()
     f.setItalic(false);
     f.setUnderline(false);
     f.setStrikeOut(false);
+    f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
 
