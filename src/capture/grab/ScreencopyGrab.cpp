@@ -1,5 +1,6 @@
 #include "ScreencopyGrab.h"
 
+#include "SurfaceCanvas.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
 #include <QGuiApplication>
@@ -262,6 +263,7 @@ bool ScreencopyGrab::usable() const
 GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
+    m_pixels.clear();
     if (!usable()) {
         result.error = u"合成器不提供屏幕复制。"_s;
         return result;
@@ -284,9 +286,17 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
         QImage picture = copyOutput(*m_wl, match->output, &result.error);
         if (picture.isNull())
             return result;
+        m_pixels.push_back(picture.size());
         result.screens.push_back({ screen, screen->geometry(), picture, picture.size() });
     }
     return result;
+}
+
+std::unique_ptr<Canvas> ScreencopyGrab::canvas(QWindow *window, int screen)
+{
+    if (screen < 0 || std::size_t(screen) >= m_pixels.size())
+        return nullptr;
+    return makeSurfaceCanvas(window, m_pixels[std::size_t(screen)]);
 }
 
 } // namespace lumaro::capture

@@ -3,6 +3,7 @@
 #include "GrabBackend.h"
 
 #include <memory>
+#include <vector>
 
 namespace lumaro::capture {
 
@@ -21,11 +22,15 @@ public:
     bool usable() const;
 
     GrabResult grab(const QList<QScreen *> &screens) override;
+    // Under Qt's Wayland platform, the selector's windows paint on a buffer
+    // of their own, given to their surfaces straight (see SurfaceCanvas).
+    std::unique_ptr<Canvas> canvas(QWindow *window, int screen) override;
 
     struct Wayland; // the connection and what it has bound
 
 private:
     std::unique_ptr<Wayland> m_wl;
+    std::vector<QSize> m_pixels; // each screen's picture's
 };
 
 } // namespace lumaro::capture
