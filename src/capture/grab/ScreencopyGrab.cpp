@@ -15,6 +15,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -164,7 +165,10 @@ void mapAhead(const QImage &picture)
     }
 }
 
-QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error)
+// The screen's picture; with the memory for the selector's canvas on that
+// screen, made ready while the compositor copies.
+QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error,
+                  std::shared_ptr<CanvasMemory> *canvas)
 {
     Copy copy;
     zwlr_screencopy_frame_v1 *frame = zwlr_screencopy_manager_v1_capture_output(wl.manager, 0, output);
@@ -180,6 +184,7 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
     } else if (format == QImage::Format_Invalid) {
         *error = u"合成器给出的屏幕像素格式（0x%1）无法读取。"_s.arg(copy.format, 0, 16);
     } else {
+        *canvas = prepareCanvasMemory(QSize(int(copy.width), int(copy.height)));
         const std::size_t size = std::size_t(copy.stride) * copy.height;
         const int fd = memfd_create("lumaro-screen", MFD_CLOEXEC);
         void *pixels = MAP_FAILED;
@@ -263,7 +268,7 @@ bool ScreencopyGrab::usable() const
 GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
-    m_pixels.clear();
+    m_canvases.clear();
     if (!usable()) {
         result.error = u"合成器不提供屏幕复制。"_s;
         return result;
@@ -283,10 +288,11 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
             result.error = u"找不到屏幕 %1 对应的合成器输出。"_s.arg(screen->name());
             return result;
         }
-        QImage picture = copyOutput(*m_wl, match->output, &result.error);
+        std::shared_ptr<CanvasMemory> canvas;
+        QImage picture = copyOutput(*m_wl, match->output, &result.error, &canvas);
         if (picture.isNull())
             return result;
-        m_pixels.push_back(picture.size());
+        m_canvases.push_back(std::move(canvas));
         result.screens.push_back({ screen, screen->geometry(), picture, picture.size() });
     }
     return result;
@@ -294,9 +300,9 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
 
 std::unique_ptr<Canvas> ScreencopyGrab::canvas(QWindow *window, int screen)
 {
-    if (screen < 0 || std::size_t(screen) >= m_pixels.size())
+    if (screen < 0 || std::size_t(screen) >= m_canvases.size())
         return nullptr;
-    return makeSurfaceCanvas(window, m_pixels[std::size_t(screen)]);
+    return makeSurfaceCanvas(window, std::exchange(m_canvases[std::size_t(screen)], nullptr));
 }
 
 } // namespace lumaro::capture

@@ -7,6 +7,8 @@
 
 namespace lumaro::capture {
 
+struct CanvasMemory;
+
 // Reads each screen straight from a wlroots compositor (sway, Hyprland,
 // river, labwc) through its screen copy protocol into shared memory, as grim
 // does: no file, no dialog, no picture encoded and decoded on the way. Used on
@@ -30,7 +32,8 @@ public:
 
 private:
     std::unique_ptr<Wayland> m_wl;
-    std::vector<QSize> m_pixels; // each screen's picture's
+    // Each screen's memory for the selector's canvas (see SurfaceCanvas).
+    std::vector<std::shared_ptr<CanvasMemory>> m_canvases;
 };
 
 } // namespace lumaro::capture

@@ -76,10 +76,49 @@ void makePagesReady(void *data, std::size_t bytes)
         bits[at] = 0;
 }
 
+void startPages(std::thread &pages, uchar *bits, std::size_t bytes)
+{
+    try {
+        pages = std::thread([bits, bytes] { makePagesReady(bits, bytes); });
+    } catch (const std::system_error &) {
+        // the paint makes them
+    }
+}
+
+} // namespace
+
+// Two buffers of the window's size in one piece of shared memory.
+struct CanvasMemory
+{
+    QSize pixels;
+    int fd = -1;
+    void *memory = MAP_FAILED;
+    std::size_t bytes = 0; // of one buffer, whole pages
+    std::thread pages[2];  // making each buffer's pages ready
+
+    uchar *bits(int buffer) const { return static_cast<uchar *>(memory) + std::size_t(buffer) * bytes; }
+    void ready(int buffer)
+    {
+        if (pages[buffer].joinable())
+            pages[buffer].join();
+    }
+    ~CanvasMemory()
+    {
+        ready(0);
+        ready(1);
+        if (memory != MAP_FAILED)
+            munmap(memory, 2 * bytes);
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+namespace {
+
 class WaylandSurfaceCanvas final : public QObject, public Canvas
 {
 public:
-    WaylandSurfaceCanvas(const QtWayland &qt, QWindow *window, QSize pixels, qreal ratio);
+    WaylandSurfaceCanvas(const QtWayland &qt, QWindow *window, std::shared_ptr<CanvasMemory> memory, qreal ratio);
     ~WaylandSurfaceCanvas() override;
     bool made() const { return m_buffers[1].buffer; }
 
@@ -93,11 +132,9 @@ private:
         QImage image;
         bool held = false;   // put, and not yet given back by the compositor
         QRegion stale;       // put on the other buffer since this one was painted
-        std::thread pages;   // making its pages ready
     };
     static const wl_buffer_listener Released;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void startPages(Buffer &b);
     bool waitFor(const Buffer &b);
 
     const QtWayland &m_qt;
@@ -106,8 +143,7 @@ private:
     wl_event_queue *m_queue = nullptr; // the buffers' own, so waiting for them dispatches nothing of Qt's
     wl_shm *m_shm = nullptr;
     wl_shm_pool *m_pool = nullptr;
-    void *m_memory = MAP_FAILED;
-    std::size_t m_bytes = 0; // of one buffer
+    std::shared_ptr<CanvasMemory> m_memory;
     Buffer m_buffers[2];
     int m_current = 0; // the buffer painted and put
     bool m_secondStarted = false;
@@ -118,10 +154,12 @@ const wl_buffer_listener WaylandSurfaceCanvas::Released = {
     .release = [](void *data, wl_buffer *) { static_cast<Buffer *>(data)->held = false; },
 };
 
-WaylandSurfaceCanvas::WaylandSurfaceCanvas(const QtWayland &qt, QWindow *window, QSize pixels, qreal ratio)
+WaylandSurfaceCanvas::WaylandSurfaceCanvas(const QtWayland &qt, QWindow *window, std::shared_ptr<CanvasMemory> memory,
+                                           qreal ratio)
     : m_qt(qt)
     , m_window(window)
     , m_display(qt.display())
+    , m_memory(std::move(memory))
 {
     if (!m_display)
         return;
@@ -146,36 +184,20 @@ WaylandSurfaceCanvas::WaylandSurfaceCanvas(const QtWayland &qt, QWindow *window,
     if (!answered || !m_shm)
         return;
 
+    const QSize pixels = m_memory->pixels;
     const int stride = pixels.width() * 4;
-    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
-    m_bytes = (std::size_t(stride) * std::size_t(pixels.height()) + page - 1) / page * page;
-    if (2 * m_bytes > std::size_t(INT32_MAX))
-        return;
-    const int fd = memfd_create("lumaro-selector", MFD_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (ftruncate(fd, off_t(2 * m_bytes)) == 0)
-        m_memory = mmap(nullptr, 2 * m_bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (m_memory == MAP_FAILED) {
-        close(fd);
-        return;
-    }
-    m_pool = wl_shm_create_pool(m_shm, fd, int32_t(2 * m_bytes));
-    close(fd); // the request took its own copy
+    m_pool = wl_shm_create_pool(m_shm, m_memory->fd, int32_t(2 * m_memory->bytes));
     for (int i = 0; i < 2; ++i) {
         Buffer &b = m_buffers[i];
-        uchar *bits = static_cast<uchar *>(m_memory) + std::size_t(i) * m_bytes;
-        b.image = QImage(bits, pixels.width(), pixels.height(), stride, QImage::Format_RGB32);
+        b.image = QImage(m_memory->bits(i), pixels.width(), pixels.height(), stride, QImage::Format_RGB32);
         b.image.setDevicePixelRatio(ratio);
-        b.buffer = wl_shm_pool_create_buffer(m_pool, int32_t(std::size_t(i) * m_bytes), pixels.width(),
+        b.buffer = wl_shm_pool_create_buffer(m_pool, int32_t(std::size_t(i) * m_memory->bytes), pixels.width(),
                                              pixels.height(), stride, WL_SHM_FORMAT_XRGB8888);
         wl_buffer_add_listener(b.buffer, &Released, &b);
     }
     // The other buffer has nothing yet: all of it comes from the first.
     m_buffers[1].stale = QRegion(m_buffers[1].image.rect());
     wl_display_flush(m_display);
-    // The first frame's memory is made while the window is made and shown.
-    startPages(m_buffers[0]);
     window->installEventFilter(this);
 }
 
@@ -197,12 +219,9 @@ bool WaylandSurfaceCanvas::eventFilter(QObject *watched, QEvent *event)
 
 WaylandSurfaceCanvas::~WaylandSurfaceCanvas()
 {
-    for (Buffer &b : m_buffers) {
-        if (b.pages.joinable())
-            b.pages.join();
+    for (Buffer &b : m_buffers)
         if (b.buffer)
             wl_buffer_destroy(b.buffer);
-    }
     if (m_pool)
         wl_shm_pool_destroy(m_pool);
     if (m_shm)
@@ -211,19 +230,6 @@ WaylandSurfaceCanvas::~WaylandSurfaceCanvas()
         wl_display_flush(m_display);
     if (m_queue)
         wl_event_queue_destroy(m_queue);
-    if (m_memory != MAP_FAILED)
-        munmap(m_memory, 2 * m_bytes);
-}
-
-void WaylandSurfaceCanvas::startPages(Buffer &b)
-{
-    uchar *bits = b.image.bits();
-    const std::size_t bytes = std::size_t(b.image.sizeInBytes());
-    try {
-        b.pages = std::thread([bits, bytes] { makePagesReady(bits, bytes); });
-    } catch (const std::system_error &) {
-        // the paint makes them
-    }
 }
 
 bool WaylandSurfaceCanvas::waitFor(const Buffer &b)
@@ -257,8 +263,7 @@ bool WaylandSurfaceCanvas::waitFor(const Buffer &b)
 QImage &WaylandSurfaceCanvas::image()
 {
     Buffer &current = m_buffers[m_current];
-    if (current.pages.joinable())
-        current.pages.join();
+    m_memory->ready(m_current);
     if (current.held)
         wl_display_dispatch_queue_pending(m_display, m_queue);
     if (!current.held)
@@ -267,8 +272,7 @@ QImage &WaylandSurfaceCanvas::image()
     // goes to the other one, once the compositor has given that back, and
     // brought up to date from this one first.
     Buffer &next = m_buffers[1 - m_current];
-    if (next.pages.joinable())
-        next.pages.join();
+    m_memory->ready(1 - m_current);
     if (!waitFor(next))
         qCWarning(lcCapture, "selector: the compositor kept both buffers for a second; painting on anyway");
     const uchar *from = current.image.constBits();
@@ -310,21 +314,43 @@ void WaylandSurfaceCanvas::put(const QRegion &pixels)
     // while the compositor shows this one.
     if (!m_secondStarted) {
         m_secondStarted = true;
-        startPages(m_buffers[1]);
+        startPages(m_memory->pages[1], m_memory->bits(1), m_memory->bytes);
     }
 }
 
 } // namespace
 
-std::unique_ptr<Canvas> makeSurfaceCanvas(QWindow *window, QSize pixels)
+std::shared_ptr<CanvasMemory> prepareCanvasMemory(QSize pixels)
+{
+    if (!qtWayland() || pixels.isEmpty())
+        return nullptr;
+    auto m = std::make_shared<CanvasMemory>();
+    m->pixels = pixels;
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    m->bytes = (std::size_t(pixels.width()) * 4 * std::size_t(pixels.height()) + page - 1) / page * page;
+    if (2 * m->bytes > std::size_t(INT32_MAX))
+        return nullptr;
+    m->fd = memfd_create("lumaro-selector", MFD_CLOEXEC);
+    if (m->fd < 0 || ftruncate(m->fd, off_t(2 * m->bytes)) != 0)
+        return nullptr;
+    m->memory = mmap(nullptr, 2 * m->bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m->fd, 0);
+    if (m->memory == MAP_FAILED)
+        return nullptr;
+    // The first frame's memory; the second buffer's once the first frame is out.
+    startPages(m->pages[0], m->bits(0), m->bytes);
+    return m;
+}
+
+std::unique_ptr<Canvas> makeSurfaceCanvas(QWindow *window, std::shared_ptr<CanvasMemory> memory)
 {
     const QtWayland *qt = qtWayland();
-    if (!qt || !window || pixels.isEmpty())
+    if (!qt || !window || !memory)
         return nullptr;
+    const QSize pixels = memory->pixels;
     const qreal ratio = window->devicePixelRatio();
     if (ratio != std::round(ratio) || QSize(qRound(window->width() * ratio), qRound(window->height() * ratio)) != pixels)
         return nullptr;
-    auto canvas = std::make_unique<WaylandSurfaceCanvas>(*qt, window, pixels, ratio);
+    auto canvas = std::make_unique<WaylandSurfaceCanvas>(*qt, window, std::move(memory), ratio);
     if (!canvas->made()) {
         qCDebug(lcCapture, "selector: no buffer of its own to be had, painting through Qt");
         return nullptr;

@@ -16,10 +16,17 @@ namespace lumaro::capture {
 // buffer of Qt's made, cleared and painted first. Later frames go to a second
 // buffer while the compositor still holds the first.
 //
-// None where Qt does not run on Wayland, where its Wayland client library
-// does not give the connection and the window's surface, or where `pixels`
-// is not the window's size times its device pixel ratio (a fractional scale,
-// which Qt 6.4 draws at the next whole one).
-std::unique_ptr<Canvas> makeSurfaceCanvas(QWindow *window, QSize pixels);
+// The memory for a canvas of `pixels`, asked for as soon as a screen's size
+// is known, while the compositor copies the screen: its first buffer's pages
+// are made meanwhile on another thread. None where Qt does not run on
+// Wayland, or its Wayland client library does not give the connection and
+// the windows' surfaces.
+struct CanvasMemory;
+std::shared_ptr<CanvasMemory> prepareCanvasMemory(QSize pixels);
+
+// None where there is no memory, or where its size is not the window's size
+// times its device pixel ratio (a fractional scale, which Qt 6.4 draws at
+// the next whole one).
+std::unique_ptr<Canvas> makeSurfaceCanvas(QWindow *window, std::shared_ptr<CanvasMemory> memory);
 
 } // namespace lumaro::capture
