@@ -25,7 +25,7 @@ namespace {
 
 // Qt's connection to the compositor and a window's surface on it, asked of
 // Qt's Wayland client library by name: Qt 6.4 has no public interface for
-// them, and its private headers are not part of the development packages
+// them, and its private headers do not come with the development packages
 // this program builds with. Both functions are members of the platform's
 // native interface object, called with it as their first argument.
 struct QtWayland
