@@ -8,7 +8,8 @@
 #      with the one frame it painted first, and painted it whole only once
 #      (first_frame.py, on the program's Wayland log): sway makes it full
 #      screen only once it is mapped, and waits for a commit that answers
-#      that;
+#      that; with the pointer gone about and back, the selector shows
+#      exactly what it showed before;
 #   2. a drag over a region and Enter: the same, for that region, and once
 #      more with the screen copy left out, through the portal;
 #   3. a capture cancelled with Esc changes nothing, and no picture of the
@@ -218,6 +219,21 @@ grim -g "$px,$py ${pw}x$ph" "$E2E_TMP/display.png"
 wayland_press Command5
 wait_selector
 sleep_until_still
+# Each frame after the first goes to the buffer sway is not showing: with
+# the pointer gone about and back, the output shows what it showed before.
+pointer move $((px + 50)) $((py + 100))
+sleep_until_still
+grim "$E2E_TMP/selector-before.png"
+for at in "300 200" "$((px + 90)) $((py + 140))" "40 40" "$((px + 20)) $((py + 20))"; do
+  pointer move $at
+  sleep_until_still
+done
+pointer move $((px + 50)) $((py + 100))
+sleep_until_still
+grim "$E2E_TMP/selector-after.png"
+same_pixels "$E2E_TMP/selector-before.png" "$E2E_TMP/selector-after.png" ||
+  fail "the selector shows other pixels with the pointer back where it was: $(compare -metric AE "$E2E_TMP/selector-before.png" "$E2E_TMP/selector-after.png" null: 2>&1)"
+pass "Wayland: the selector shows the same frame with the pointer back where it was"
 pointer move $((px + 50)) $((py + 100)) wait 100 move $((px + 51)) $((py + 100))
 sleep_until_still
 pointer move $((px + 51)) $((py + 100)) wait 50 click

@@ -1,5 +1,6 @@
 #include "ScreencopyGrab.h"
 
+#include "SurfaceCanvas.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -163,7 +165,10 @@ void mapAhead(const QImage &picture)
     }
 }
 
-QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error)
+// The screen's picture; with the memory for the selector's canvas on that
+// screen, made ready while the compositor copies.
+QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error,
+                  std::shared_ptr<CanvasMemory> *canvas)
 {
     Copy copy;
     zwlr_screencopy_frame_v1 *frame = zwlr_screencopy_manager_v1_capture_output(wl.manager, 0, output);
@@ -179,6 +184,7 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
     } else if (format == QImage::Format_Invalid) {
         *error = u"合成器给出的屏幕像素格式（0x%1）无法读取。"_s.arg(copy.format, 0, 16);
     } else {
+        *canvas = prepareCanvasMemory(QSize(int(copy.width), int(copy.height)));
         const std::size_t size = std::size_t(copy.stride) * copy.height;
         const int fd = memfd_create("lumaro-screen", MFD_CLOEXEC);
         void *pixels = MAP_FAILED;
@@ -262,6 +268,7 @@ bool ScreencopyGrab::usable() const
 GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
 {
     GrabResult result;
+    m_canvases.clear();
     if (!usable()) {
         result.error = u"合成器不提供屏幕复制。"_s;
         return result;
@@ -281,12 +288,21 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
             result.error = u"找不到屏幕 %1 对应的合成器输出。"_s.arg(screen->name());
             return result;
         }
-        QImage picture = copyOutput(*m_wl, match->output, &result.error);
+        std::shared_ptr<CanvasMemory> canvas;
+        QImage picture = copyOutput(*m_wl, match->output, &result.error, &canvas);
         if (picture.isNull())
             return result;
+        m_canvases.push_back(std::move(canvas));
         result.screens.push_back({ screen, screen->geometry(), picture, picture.size() });
     }
     return result;
+}
+
+std::unique_ptr<Canvas> ScreencopyGrab::canvas(QWindow *window, int screen)
+{
+    if (screen < 0 || std::size_t(screen) >= m_canvases.size())
+        return nullptr;
+    return makeSurfaceCanvas(window, std::exchange(m_canvases[std::size_t(screen)], nullptr));
 }
 
 } // namespace lumaro::capture

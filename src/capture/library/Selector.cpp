@@ -51,7 +51,7 @@ void Selector::show()
             connect(o, &SelectionOverlay::keyPressed, &m_model, &SelectorModel::key);
             o->winId(); // made now: making it asks the window system, whose answers
                         // would later wait behind the screens' pictures
-            if (m_canvasSource && !onWayland())
+            if (m_canvasSource)
                 o->setCanvas(m_canvasSource(o->windowHandle(), i));
             m_overlays.push_back(std::move(overlay));
         }
