@@ -386,24 +386,6 @@ static void on_screen(Target *t)
 
 /* ------------------------------------------------------------ the run */
 
-/* A process that has ended but not been reaped by its parent still answers
- * kill(pid, 0); /proc tells the truth. */
-static int alive(pid_t pid)
-{
-    char path[64], line[256];
-    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return 0;
-    const char *state = NULL;
-    if (fgets(line, sizeof line, f)) {
-        const char *paren = strrchr(line, ')');
-        state = paren ? paren + 2 : NULL;
-    }
-    fclose(f);
-    return state && *state != 'Z' && *state != 'X';
-}
-
 /* Runs the ping command; 1 when it ended with status 0 within 10 s. */
 static int ping(char **command)
 {
@@ -441,7 +423,7 @@ static int monkey(pid_t pid, uint64_t seed, long events, const char *log_path, c
     setvbuf(log, NULL, _IOLBF, 0);
     monkey_seed(seed);
     for (long i = 0; i < events; ++i) {
-        if (!alive(pid)) {
+        if (!monkey_alive(pid)) {
             fprintf(stderr, "the program ended after %ld events\n", i);
             return 3;
         }
@@ -511,11 +493,11 @@ static int monkey(pid_t pid, uint64_t seed, long events, const char *log_path, c
             if (!ping(ping_command)) {
                 /* A program that is going down (writing its core) may miss
                  * the ping while it still runs. */
-                for (int waited = 0; waited < 10000 && alive(pid); waited += 10) {
+                for (int waited = 0; waited < 10000 && monkey_alive(pid); waited += 10) {
                     const struct timespec pause = { 0, 10 * 1000000L };
                     nanosleep(&pause, NULL);
                 }
-                if (!alive(pid)) {
+                if (!monkey_alive(pid)) {
                     fprintf(stderr, "the program ended after %ld events\n", i + 1);
                     return 3;
                 }

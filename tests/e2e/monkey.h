@@ -10,6 +10,9 @@
 #define LUMARO_MONKEY_H
 
 #include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/types.h>
 
 static uint64_t monkey_rng = 1;
 
@@ -97,5 +100,23 @@ enum { MONKEY_NO_MOD, MONKEY_SHIFT, MONKEY_CTRL, MONKEY_ALT };
 /* The title of the file dialog, and of its delete and replace questions: no
  * right click there either (its menu deletes). */
 #define MONKEY_FILE_DIALOG "\xe6\x89\x93\xe5\xbc\x80\xe6\x96\x87\xe4\xbb\xb6" /* 打开文件 */
+
+/* A process that has ended but not been reaped by its parent still answers
+ * kill(pid, 0); /proc tells the truth. */
+static inline int monkey_alive(pid_t pid)
+{
+    char path[64], line[256];
+    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return 0;
+    const char *state = NULL;
+    if (fgets(line, sizeof line, f)) {
+        const char *paren = strrchr(line, ')');
+        state = paren ? paren + 2 : NULL;
+    }
+    fclose(f);
+    return state && *state != 'Z' && *state != 'X';
+}
 
 #endif

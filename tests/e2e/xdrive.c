@@ -111,24 +111,6 @@ static int settle(double quiet_ms, double timeout_ms)
 
 /* ------------------------------------------------------------ monkey */
 
-/* A process that has ended but not been reaped by its parent still answers
- * kill(pid, 0); /proc tells the truth. */
-static int alive(pid_t pid)
-{
-    char path[64], line[256];
-    snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
-    FILE *f = fopen(path, "r");
-    if (!f)
-        return 0;
-    const char *state = NULL;
-    if (fgets(line, sizeof line, f)) {
-        const char *paren = strrchr(line, ')');
-        state = paren ? paren + 2 : NULL;
-    }
-    fclose(f);
-    return state && *state != 'Z' && *state != 'X';
-}
-
 typedef struct {
     Window w;
     int x, y, width, height;
@@ -239,7 +221,7 @@ static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, con
     monkey_seed(seed);
     int screen_w = DisplayWidth(d, DefaultScreen(d)), screen_h = DisplayHeight(d, DefaultScreen(d));
     for (long i = 0; i < events; ++i) {
-        if (!alive(pid)) {
+        if (!monkey_alive(pid)) {
             fprintf(stderr, "the program ended after %ld events\n", i);
             return 3;
         }
@@ -284,7 +266,7 @@ static int monkey(Window main_window, pid_t pid, uint64_t seed, long events, con
         /* Often enough that a hang is caught right after what caused it. */
         if (i % 25 == 24 || i == events - 1) {
             if (!ping(main_window, 5000)) {
-                if (!alive(pid)) {
+                if (!monkey_alive(pid)) {
                     fprintf(stderr, "the program ended after %ld events\n", i + 1);
                     return 3;
                 }
