@@ -1,6 +1,7 @@
 #include "SurfaceCanvas.h"
 
 #include "Log.h"
+#include "Pages.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -63,14 +64,12 @@ const QtWayland *qtWayland()
     return found.native && found.forIntegration && found.forWindow ? &found : nullptr;
 }
 
-// Has the kernel give every page of `bytes` at `data` now, writable: one
-// call instead of a fault on each page as it is first painted.
-void makePagesReady(void *data, std::size_t bytes)
+// The pages of `bytes` at `data`, made before the paint needs them; by
+// touching each where the kernel cannot make them at once.
+void pagesReadyForPaint(void *data, std::size_t bytes)
 {
-#if defined(MADV_POPULATE_WRITE)
-    if (madvise(data, bytes, MADV_POPULATE_WRITE) == 0)
+    if (makePagesReady(data, bytes))
         return;
-#endif
     auto *bits = static_cast<volatile uchar *>(data);
     for (std::size_t at = 0; at < bytes; at += 4096)
         bits[at] = 0;
@@ -79,7 +78,7 @@ void makePagesReady(void *data, std::size_t bytes)
 void startPages(std::thread &pages, uchar *bits, std::size_t bytes)
 {
     try {
-        pages = std::thread([bits, bytes] { makePagesReady(bits, bytes); });
+        pages = std::thread([bits, bytes] { pagesReadyForPaint(bits, bytes); });
     } catch (const std::system_error &) {
         // the paint makes them
     }

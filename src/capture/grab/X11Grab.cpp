@@ -1,5 +1,7 @@
 #include "X11Grab.h"
 
+#include "Pages.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -60,22 +62,6 @@ std::vector<std::pair<QString, QRect>> monitors(xcb_connection_t *c, xcb_window_
 }
 
 void detachAndFree(void *address) { shmdt(address); }
-
-// Has the kernel give every page of `bytes` at `data` now: one call instead
-// of a fault on each page as it is first touched.
-void makePagesReady(void *data, std::size_t bytes)
-{
-#if defined(MADV_POPULATE_WRITE)
-    // From the page the memory begins in.
-    const auto page = quintptr(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<quintptr>(data) & ~(page - 1);
-    const auto end = reinterpret_cast<quintptr>(data) + bytes;
-    madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-#endif
-}
 
 // The first reading of fresh memory costs most of a copy's time, spent in
 // the kernel a page at a time: two threads share it.
