@@ -2,6 +2,7 @@
 // files, the reduced decode of big pictures, the dialog's file types and
 // loading the capture library.
 
+#include "platform/FocusGuard.h"
 #include "platform/QtCaptureLibrary.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtPictureLoader.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -61,6 +63,7 @@ private slots:
     void reducedDecodeSize();
     void filterTextBecomesFileTypes();
     void missingCaptureLibraryFails();
+    void inputWaitsWhileTheFocusWindowIsGone();
 
 private:
     QTemporaryDir m_dir;
@@ -804,6 +807,36 @@ void TestPlatform::missingCaptureLibraryFails()
     const CaptureResult r = capture.CameraSubArea();
     QCOMPARE(r.status, CaptureStatus::Failed);
     QVERIFY(r.error.contains(u"无法加载截图组件"_s));
+}
+
+// The window system's focus can arrive for a window whose platform window
+// has just gone. Keys and clicks wait until the focus has moved on (Qt 6.4
+// under Wayland would crash on them), and only until then.
+void TestPlatform::inputWaitsWhileTheFocusWindowIsGone()
+{
+    holdBackInputWhileFocusWindowIsGone();
+    QLineEdit edit;
+    edit.show();
+    edit.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&edit));
+    QTest::keyClick(&edit, Qt::Key_A);
+    QCOMPARE(edit.text(), u"a"_s);
+
+    // The focus is announced, then the window goes before the news is read.
+    QWindow gone;
+    gone.show();
+    gone.requestActivate();
+    gone.destroy();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), &gone);
+    QVERIFY(!gone.handle());
+    QTest::keyClick(&edit, Qt::Key_B);
+    QTest::mouseClick(&edit, Qt::LeftButton);
+    QCOMPARE(edit.text(), u"a"_s);
+
+    edit.activateWindow();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), edit.windowHandle());
+    QTest::keyClick(&edit, Qt::Key_C);
+    QCOMPARE(edit.text(), u"ac"_s);
 }
 
 int main(int argc, char **argv)

@@ -1,5 +1,6 @@
 #include "window/Program.h"
 
+#include "platform/FocusGuard.h"
 #include "platform/QtPlatform.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
@@ -37,6 +38,7 @@ void prepareApplication(QApplication &app)
     auto *translator = new QTranslator(&app);
     if (translator->load(chinese, u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+    guardAgainstLostFocusWindow();
 }
 
 void showAtStart(Form1 &form, const CommandLine &line)
