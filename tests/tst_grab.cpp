@@ -5,6 +5,9 @@
 
 #include "DesktopPicture.h"
 #include "PointerTrail.h"
+#ifdef Q_OS_LINUX
+#include "Pages.h"
+#endif
 #ifdef LUMARO_PORTAL
 #include "KWinGrab.h"
 #include "PortalDialog.h"
@@ -48,6 +51,10 @@ private slots:
     void splitDesktopPicture();
     void pointerTrail_data();
     void pointerTrail();
+#ifdef Q_OS_LINUX
+    void picturesOnLargePages_data();
+    void picturesOnLargePages();
+#endif
 
 #ifdef LUMARO_PORTAL
     // The desktop portal
@@ -67,6 +74,43 @@ private:
 #endif
 
 };
+
+#ifdef Q_OS_LINUX
+// The screen's copy in memory of its own is laid out as any QImage of its
+// size and format, and holds every pixel written to it.
+void TestGrab::picturesOnLargePages_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::newRow("a screen") << QSize(1920, 1080) << QImage::Format_RGB32;
+    QTest::newRow("lines padded to 4 bytes") << QSize(1001, 2100) << QImage::Format_RGB888;
+    QTest::newRow("not a whole number of large pages") << QSize(3, 1000001) << QImage::Format_ARGB32;
+    QTest::newRow("smaller than one large page") << QSize(100, 100) << QImage::Format_RGB32;
+    QTest::newRow("empty") << QSize(0, 1080) << QImage::Format_RGB32;
+}
+
+void TestGrab::picturesOnLargePages()
+{
+    QFETCH(QSize, size);
+    QFETCH(QImage::Format, format);
+    const QImage plain(size, format);
+    QImage large = imageOnLargePages(size, format);
+    QCOMPARE(large.size(), plain.size());
+    QCOMPARE(large.isNull(), plain.isNull());
+    if (plain.isNull())
+        return;
+    QCOMPARE(large.format(), format);
+    QCOMPARE(large.bytesPerLine(), plain.bytesPerLine());
+    QImage expected = plain;
+    for (QImage *image : { &large, &expected })
+        for (int y = 0; y < size.height(); ++y) {
+            uchar *line = image->scanLine(y);
+            for (qsizetype x = 0; x < image->bytesPerLine(); ++x)
+                line[x] = uchar(x * 7 + y * 13);
+        }
+    QCOMPARE(large, expected);
+}
+#endif
 
 void TestGrab::splitDesktopPicture_data()
 {

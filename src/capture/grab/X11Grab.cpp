@@ -304,9 +304,7 @@ void X11Grab::readScreens()
     // While the server reads: the memory the pictures are copied out to.
     for (Mapping &m : m_mapping)
         if (m.canvas && m.picture.isNull()) {
-            m.picture = QImage(m.native.size(), QImage::Format_RGB32);
-            if (!m.picture.isNull())
-                makePagesReady(m.picture.bits(), std::size_t(m.picture.sizeInBytes()));
+            m.picture = imageOnLargePages(m.native.size(), QImage::Format_RGB32);
         }
 }
 
