@@ -1,5 +1,6 @@
 #include "ScreencopyGrab.h"
 
+#include "Pages.h"
 #include "SurfaceCanvas.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
@@ -165,6 +166,27 @@ void mapAhead(const QImage &picture)
     }
 }
 
+// The screen's picture out of the selector's first buffer, which the
+// compositor copied it into and the first frame is painted over. Into
+// `ahead` where that was made for it (on large pages, made while the
+// compositor copies), else into a copy made here.
+QImage copiedOut(uchar *pixels, const Copy &copy, QImage::Format format, QImage ahead)
+{
+    const QSize size(int(copy.width), int(copy.height));
+    const std::size_t bytes = std::size_t(copy.stride) * copy.height;
+    makePagesReady(pixels, bytes); // the compositor's pages, mapped here at once
+    if (format == QImage::Format_RGB32 && !copy.upsideDown && ahead.size() == size && ahead.format() == format
+        && ahead.bytesPerLine() == qsizetype(copy.stride)) {
+        copyInHalves(ahead.bits(), pixels, bytes);
+        return ahead;
+    }
+    const QImage shown(pixels, size.width(), size.height(), qsizetype(copy.stride), format);
+    QImage picture = format == QImage::Format_RGB32 ? shown.copy() : shown.convertToFormat(QImage::Format_RGB32);
+    if (copy.upsideDown)
+        picture = std::move(picture).mirrored(false, true);
+    return picture;
+}
+
 // The screen's picture; with the memory for the selector's canvas on that
 // screen, made ready while the compositor copies.
 QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error,
@@ -186,12 +208,17 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
     } else {
         *canvas = prepareCanvasMemory(QSize(int(copy.width), int(copy.height)));
         const std::size_t size = std::size_t(copy.stride) * copy.height;
-        const int fd = memfd_create("lumaro-screen", MFD_CLOEXEC);
-        void *pixels = MAP_FAILED;
+        // Copied into the first buffer of the selector's canvas where it
+        // fits, else into memory of its own.
+        CanvasMemory *into = *canvas && size <= canvasBufferBytes(**canvas) ? canvas->get() : nullptr;
+        if (*canvas && !into)
+            makeFirstBufferAhead(**canvas);
+        const int fd = into ? canvasFile(*into) : memfd_create("lumaro-screen", MFD_CLOEXEC);
+        void *pixels = into ? canvasFirstBuffer(*into) : MAP_FAILED;
         // Not populated before the copy is asked for (4K: 91 against 105 ms
         // to the selector's first frame, see below), and read later, which
         // maps the pages sixteen at a time.
-        if (fd >= 0 && ftruncate(fd, off_t(size)) == 0)
+        if (!into && fd >= 0 && ftruncate(fd, off_t(size)) == 0)
             pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (pixels == MAP_FAILED) {
             *error = u"没有足够的共享内存来复制屏幕。"_s;
@@ -206,16 +233,23 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
             // first frame). Where this fails, its copy makes the pages.
             wl_display_flush(wl.display);
             (void)fallocate(fd, 0, 0, off_t(size));
+            // And the memory the picture is copied out to.
+            QImage ahead;
+            if (into && format == QImage::Format_RGB32)
+                ahead = imageOnLargePages(QSize(int(copy.width), int(copy.height)), format);
             const bool copied = dispatchUntil(wl.display, [&] { return copy.ready || copy.failed; }) && !copy.failed;
-            // The compositor is done with the memory once it says so: the
-            // picture keeps the mapping (no copy of a whole screen), which
-            // goes with the picture's last copy.
             wl_buffer_destroy(buffer);
             wl_shm_pool_destroy(pool);
             if (!copied) {
                 *error = u"合成器无法复制屏幕的内容。"_s;
-                munmap(pixels, size);
+                if (!into)
+                    munmap(pixels, size);
+            } else if (into) {
+                picture = copiedOut(static_cast<uchar *>(pixels), copy, format, std::move(ahead));
             } else {
+                // The compositor is done with the memory once it says so:
+                // the picture keeps the mapping (no copy of a whole screen),
+                // which goes with the picture's last copy.
                 struct Mapping
                 {
                     void *pixels;
@@ -236,7 +270,7 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
                     mapAhead(picture);
             }
         }
-        if (fd >= 0)
+        if (!into && fd >= 0)
             close(fd);
     }
     zwlr_screencopy_frame_v1_destroy(frame);

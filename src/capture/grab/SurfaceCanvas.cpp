@@ -335,9 +335,29 @@ std::shared_ptr<CanvasMemory> prepareCanvasMemory(QSize pixels)
     m->memory = mmap(nullptr, 2 * m->bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m->fd, 0);
     if (m->memory == MAP_FAILED)
         return nullptr;
-    // The first frame's memory; the second buffer's once the first frame is out.
-    startPages(m->pages[0], m->bits(0), m->bytes);
     return m;
+}
+
+int canvasFile(const CanvasMemory &memory)
+{
+    return memory.fd;
+}
+
+std::size_t canvasBufferBytes(const CanvasMemory &memory)
+{
+    return memory.bytes;
+}
+
+uchar *canvasFirstBuffer(const CanvasMemory &memory)
+{
+    return memory.bits(0);
+}
+
+void makeFirstBufferAhead(CanvasMemory &memory)
+{
+    // The first frame's memory; the second buffer's once the first frame is out.
+    if (!memory.pages[0].joinable())
+        startPages(memory.pages[0], memory.bits(0), memory.bytes);
 }
 
 std::unique_ptr<Canvas> makeSurfaceCanvas(QWindow *window, std::shared_ptr<CanvasMemory> memory)

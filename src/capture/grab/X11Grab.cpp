@@ -63,22 +63,6 @@ std::vector<std::pair<QString, QRect>> monitors(xcb_connection_t *c, xcb_window_
 
 void detachAndFree(void *address) { shmdt(address); }
 
-// The first reading of fresh memory costs most of a copy's time, spent in
-// the kernel a page at a time: two threads share it.
-void copyInHalves(void *to, const void *from, std::size_t bytes)
-{
-    const std::size_t half = bytes / 2 & ~std::size_t(4095);
-    auto *t = static_cast<uchar *>(to);
-    const auto *f = static_cast<const uchar *>(from);
-    try {
-        std::thread other([=] { std::memcpy(t + half, f + half, bytes - half); });
-        std::memcpy(t, f, half);
-        other.join();
-    } catch (const std::system_error &) {
-        std::memcpy(t, f, bytes); // no second thread to be had
-    }
-}
-
 // A selector window painted in the shared memory the screen was read into.
 class SharedCanvas final : public Canvas
 {
