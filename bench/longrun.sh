@@ -11,7 +11,9 @@
 #
 # The events come in two legs, the same process throughout: 10,000, then the
 # rest, with a seed drawn from the first. After each leg the program is
-# brought back to its main window (Escape until nothing else is open) and
+# brought back to its main window (Escape until nothing else is open), on
+# X11 another program takes the clipboard (the last capture, which the
+# program keeps there, then goes on either reading), and
 # its memory read from /proc: resident (VmRSS), proportional (Pss) and
 # private dirty; at the end also once the allocator has handed back its
 # free pages (malloc_trim, through gdb), which tells memory still in use
@@ -107,6 +109,7 @@ if [[ $mode == sway ]]; then
   at_rest() { "$bin/bench_wlmonkey" "$W" "$H" rest || echo "note: a window besides the main one stayed open"; }
   # Pop-ups are not in sway's tree: its log counts them.
   popups() { grep -c 'New xdg_shell popup' "$E2E_TMP/sway.log" || true; }
+  let_go_of_clipboard() { :; } # no clipboard tool under sway here
 else
   start_lumaro "$program" "$size"
   answers() { "$XDRIVE" ping "$MAIN" 5000; }
@@ -121,6 +124,12 @@ else
     done
     echo "note: still open: $(others | wc -l) windows besides the main one"
   }
+  # The last capture stays in memory for as long as the program holds the
+  # clipboard, as it should; before each reading another program takes the
+  # clipboard, so that both readings hold the same: no capture.
+  let_go_of_clipboard() {
+    echo longrun | xclip -selection clipboard -i >/dev/null 2>&1 || echo "note: the clipboard could not be taken (xclip)"
+  }
   popups() { :; }
 fi
 
@@ -130,6 +139,7 @@ fi
 # drop; shared memory such as the X11 window buffers).
 memory() {
   local rss
+  let_go_of_clipboard
   sleep 1 # idle a moment, as after a person's last click: what the program frees once idle is freed
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$APP_PID/status")
   awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%s %s %s", rss, p, d}' "/proc/$APP_PID/smaps_rollup"
