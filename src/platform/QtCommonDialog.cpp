@@ -2,7 +2,6 @@
 
 #include "common/ColorRef.h"
 #include "platform/FreeMemory.h"
-#include "platform/LastFrame.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -86,7 +85,7 @@ QString chooseFile(const DialogSettings &settings, bool save)
 QString chooseFile(const DialogSettings &settings, bool save)
 {
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
-    HiddenAfterLastFrame<QFileDialog> dialog(QApplication::activeWindow());
+    QFileDialog dialog(QApplication::activeWindow());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setWindowTitle(settings.title);
     dialog.setNameFilters(nameFiltersFromFilterText(settings.filter));
@@ -139,7 +138,7 @@ std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 #else
 std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 {
-    HiddenAfterLastFrame<QColorDialog> dialog(colorFromColorRef(current), QApplication::activeWindow());
+    QColorDialog dialog(colorFromColorRef(current), QApplication::activeWindow());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     releaseMemoryLater();

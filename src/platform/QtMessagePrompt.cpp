@@ -1,7 +1,5 @@
 #include "platform/QtMessagePrompt.h"
 
-#include "platform/LastFrame.h"
-
 #include <QApplication>
 #include <QMessageBox>
 
@@ -10,7 +8,7 @@ namespace lumaro {
 MsgAnswer QtMessagePrompt::show(const QString &prompt, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
     const QMessageBox::Icon qicon = icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::Information;
-    HiddenAfterLastFrame<QMessageBox> box(qicon, title, prompt,
+    QMessageBox box(qicon, title, prompt,
                     buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
