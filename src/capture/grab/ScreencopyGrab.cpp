@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -188,8 +189,9 @@ QImage copiedOut(uchar *pixels, const Copy &copy, QImage::Format format, QImage 
 }
 
 // The screen's picture; with the memory for the selector's canvas on that
-// screen, made ready while the compositor copies.
-QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error,
+// screen, made ready while the compositor copies, where the screen's pixels
+// are those of the canvas (`canvasPixels`).
+QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error, QSize canvasPixels,
                   std::shared_ptr<CanvasMemory> *canvas)
 {
     Copy copy;
@@ -206,7 +208,8 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
     } else if (format == QImage::Format_Invalid) {
         *error = u"合成器给出的屏幕像素格式（0x%1）无法读取。"_s.arg(copy.format, 0, 16);
     } else {
-        *canvas = prepareCanvasMemory(QSize(int(copy.width), int(copy.height)));
+        if (QSize(int(copy.width), int(copy.height)) == canvasPixels)
+            *canvas = prepareCanvasMemory(canvasPixels);
         const std::size_t size = std::size_t(copy.stride) * copy.height;
         // Copied into the first buffer of the selector's canvas where it
         // fits, else into memory of its own.
@@ -322,8 +325,14 @@ GrabResult ScreencopyGrab::grab(const QList<QScreen *> &screens)
             result.error = u"找不到屏幕 %1 对应的合成器输出。"_s.arg(screen->name());
             return result;
         }
+        // A canvas only where the selector's window will have the screen's
+        // pixels: not at a fractional scale, which Qt 6.4 draws at the next
+        // whole one (see makeSurfaceCanvas). The picture is then not copied
+        // out of the canvas's memory either.
+        const qreal ratio = screen->devicePixelRatio();
+        const QSize canvasPixels = ratio == std::round(ratio) ? screen->geometry().size() * ratio : QSize();
         std::shared_ptr<CanvasMemory> canvas;
-        QImage picture = copyOutput(*m_wl, match->output, &result.error, &canvas);
+        QImage picture = copyOutput(*m_wl, match->output, &result.error, canvasPixels, &canvas);
         if (picture.isNull())
             return result;
         m_canvases.push_back(std::move(canvas));
