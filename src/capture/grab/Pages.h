@@ -48,6 +48,27 @@ inline void copyInHalves(void *to, const void *from, std::size_t bytes)
     }
 }
 
+// A picture over `length` bytes that mmap() gave at `data`, which go back
+// with the picture's last copy (at once, where Qt refuses the picture).
+inline QImage imageOverMapping(void *data, std::size_t length, QSize size, qsizetype line, QImage::Format format)
+{
+    struct Mapping
+    {
+        void *data;
+        std::size_t length;
+    };
+    const auto release = [](void *info) {
+        const auto *m = static_cast<Mapping *>(info);
+        munmap(m->data, m->length);
+        delete m;
+    };
+    auto *info = new Mapping{ data, length };
+    QImage image(static_cast<uchar *>(data), size.width(), size.height(), line, format, release, info);
+    if (image.isNull())
+        release(info); // Qt does not release what it refused
+    return image;
+}
+
 // A picture of `size` in memory of its own, its pages made now, and made
 // large (2 MiB each) where the kernel is asked for that per mapping: fresh
 // memory then costs a few faults instead of one every 4 KiB, which on a
@@ -75,21 +96,7 @@ inline QImage imageOnLargePages(QSize size, QImage::Format format)
     auto *data = reinterpret_cast<uchar *>(start);
     madvise(data, length, MADV_HUGEPAGE); // a hint: without it, small pages
     madvise(data, length, MADV_POPULATE_WRITE);
-    struct Mapping
-    {
-        void *data;
-        std::size_t length;
-    };
-    auto release = [](void *info) {
-        const auto *m = static_cast<Mapping *>(info);
-        munmap(m->data, m->length);
-        delete m;
-    };
-    auto *info = new Mapping{ data, length };
-    QImage image(data, size.width(), size.height(), line, format, release, info);
-    if (image.isNull())
-        release(info); // Qt refused the size, and does not release it then
-    return image;
+    return imageOverMapping(data, length, size, line, format);
 #else
     return QImage(size, format);
 #endif

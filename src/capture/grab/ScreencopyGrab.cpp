@@ -253,18 +253,8 @@ QImage copyOutput(ScreencopyGrab::Wayland &wl, wl_output *output, QString *error
                 // The compositor is done with the memory once it says so:
                 // the picture keeps the mapping (no copy of a whole screen),
                 // which goes with the picture's last copy.
-                struct Mapping
-                {
-                    void *pixels;
-                    std::size_t size;
-                };
-                const auto unmap = [](void *info) {
-                    const auto *m = static_cast<Mapping *>(info);
-                    munmap(m->pixels, m->size);
-                    delete m;
-                };
-                picture = QImage(static_cast<uchar *>(pixels), int(copy.width), int(copy.height),
-                                 qsizetype(copy.stride), format, unmap, new Mapping{ pixels, size });
+                picture = imageOverMapping(pixels, size, QSize(int(copy.width), int(copy.height)),
+                                           qsizetype(copy.stride), format);
                 if (format != QImage::Format_RGB32)
                     picture = std::move(picture).convertToFormat(QImage::Format_RGB32);
                 if (copy.upsideDown)
