@@ -1,8 +1,9 @@
 // The Qt implementations where they do real work: writing and reading picture
 // files, the reduced decode of big pictures, the dialog's file types and
-// loading the capture library.
+// loading the capture library, and what is left in memory.
 
 #include "platform/FocusGuard.h"
+#include "platform/FreeMemory.h"
 #include "platform/QtCaptureLibrary.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtPictureLoader.h"
@@ -12,10 +13,12 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPixmapCache>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +30,9 @@
 #include <sys/stat.h>
 #include <csignal>
 #include <unistd.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -64,6 +70,7 @@ private slots:
     void filterTextBecomesFileTypes();
     void missingCaptureLibraryFails();
     void inputWaitsWhileTheFocusWindowIsGone();
+    void iconsDrawnOnceLeaveNothingBehind();
 
 private:
     QTemporaryDir m_dir;
@@ -837,6 +844,36 @@ void TestPlatform::inputWaitsWhileTheFocusWindowIsGone()
     QTRY_COMPARE(QGuiApplication::focusWindow(), edit.windowHandle());
     QTest::keyClick(&edit, Qt::Key_C);
     QCOMPARE(edit.text(), u"ac"_s);
+}
+
+// A long session draws thousands of icons once each (the file dialog lists
+// a folder, a button greys out): what is left of them afterwards must not
+// grow with their number.
+void TestPlatform::iconsDrawnOnceLeaveNothingBehind()
+{
+#if !defined(__GLIBC__)
+    QSKIP("the heap is counted with glibc's mallinfo2");
+#else
+    keepPixmapCacheEmpty();
+    const auto restore = qScopeGuard([] { QPixmapCache::setCacheLimit(10240); });
+    const auto drawIcons = [](int count) {
+        for (int i = 0; i < count; ++i) {
+            QPixmap picture(16, 16);
+            picture.fill(QColor::fromHsv(i % 360, 200, 200));
+            const QIcon icon(picture);
+            icon.pixmap(QSize(16, 16), QIcon::Normal);
+            icon.pixmap(QSize(16, 16), QIcon::Disabled);
+        }
+        QPixmapCache::clear();
+        malloc_trim(0);
+    };
+    drawIcons(500);
+    const std::size_t before = mallinfo2().uordblks;
+    drawIcons(20000);
+    const std::size_t after = mallinfo2().uordblks;
+    const std::size_t grown = after > before ? after - before : 0;
+    QVERIFY2(grown < 256 * 1024, qPrintable(u"%1 KiB still held after 20,000 icons"_s.arg(grown / 1024)));
+#endif
 }
 
 int main(int argc, char **argv)

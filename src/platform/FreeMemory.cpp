@@ -18,13 +18,19 @@ void releaseMemoryLater()
         timer->setSingleShot(true);
         timer->setInterval(500);
         QObject::connect(timer, &QTimer::timeout, [] {
-            QPixmapCache::clear();
 #if defined(__GLIBC__)
             malloc_trim(0);
 #endif
         });
     }
     timer->start();
+}
+
+void keepPixmapCacheEmpty()
+{
+    // A pixmap that costs more than the limit is not taken in, and its name
+    // with it; every pixmap costs at least 1 KiB.
+    QPixmapCache::setCacheLimit(0);
 }
 
 } // namespace lumaro

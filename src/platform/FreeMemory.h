@@ -3,10 +3,19 @@
 namespace lumaro {
 
 // Once a dialog or the selector has closed, hands back to the system the
-// memory it used: glibc keeps freed pages for the next allocation, and
-// Qt's pixmap cache keeps the file dialog's icons, so without this a long
-// session's memory only ever grows. Done a moment later, when the program
-// is idle, and once for a burst of closes.
+// memory it used: glibc keeps freed pages for the next allocation, so
+// without this a long session's memory only ever grows. Done a moment
+// later, when the program is idle, and once for a burst of closes.
 void releaseMemoryLater();
+
+// Keeps Qt's pixmap cache empty, for the program's whole run. Qt 6.4
+// forgets the name under which a pixmap was cached only when that name is
+// looked up again, and the names it makes for icons (the file dialog's,
+// the buttons' disabled look) are new for every pixmap: each entry that was
+// dropped, to keep the cache to its size or by a clear, left its name
+// behind, about 200 bytes that were never freed. Nothing is cached now, so
+// nothing is left: what the cache saved was redrawing small pictures.
+// Called once the application exists.
+void keepPixmapCacheEmpty();
 
 } // namespace lumaro

@@ -1,6 +1,7 @@
 #include "window/Program.h"
 
 #include "platform/FocusGuard.h"
+#include "platform/FreeMemory.h"
 #include "platform/QtPlatform.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
@@ -39,6 +40,7 @@ void prepareApplication(QApplication &app)
     if (translator->load(chinese, u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
     guardAgainstLostFocusWindow();
+    keepPixmapCacheEmpty();
 }
 
 void showAtStart(Form1 &form, const CommandLine &line)
