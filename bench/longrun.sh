@@ -11,9 +11,10 @@
 #
 # The events come in two legs, the same process throughout: 10,000, then the
 # rest, with a seed drawn from the first. After each leg the program is
-# brought back to its main window (Escape until nothing else is open), on
-# X11 another program takes the clipboard (the last capture, which the
-# program keeps there, then goes on either reading), and
+# brought back to its main window (Escape until nothing else is open); on
+# X11 it then makes one capture of the same region, and another program
+# takes the clipboard, so that either reading holds the same one capture
+# (the program keeps its last); and
 # its memory read from /proc: resident (VmRSS), proportional (Pss) and
 # private dirty; at the end also once the allocator has handed back its
 # free pages (malloc_trim, through gdb), which tells memory still in use
@@ -109,9 +110,16 @@ if [[ $mode == sway ]]; then
   at_rest() { "$bin/bench_wlmonkey" "$W" "$H" rest || echo "note: a window besides the main one stayed open"; }
   # Pop-ups are not in sway's tree: its log counts them.
   popups() { grep -c 'New xdg_shell popup' "$E2E_TMP/sway.log" || true; }
+  same_capture() { :; }
   let_go_of_clipboard() { :; } # no clipboard tool under sway here
 else
   start_lumaro "$program" "$size"
+  need import compare
+  # 截取屏幕 as the fresh window shows it: its panel shown, the button on.
+  xdotool mousemove 0 0
+  settle
+  read -r c5x c5y c5w c5h < <(control Command5)
+  shot "$c5x" "$c5y" "$c5w" "$c5h" "$E2E_TMP/command5.png"
   answers() { "$XDRIVE" ping "$MAIN" 5000; }
   drive() { monkey_events "$@"; }
   # The program's other windows on the screen (menus and tooltips included).
@@ -124,9 +132,26 @@ else
     done
     echo "note: still open: $(others | wc -l) windows besides the main one"
   }
-  # The last capture stays in memory for as long as the program holds the
-  # clipboard, as it should; before each reading another program takes the
-  # clipboard, so that both readings hold the same: no capture.
+  # The program keeps its last capture, shown or not (初始化 only hides it),
+  # and on the clipboard until another program takes that. So that both
+  # readings hold the same, before each one it makes one capture of the same
+  # region, and xclip then takes the clipboard. 截取屏幕 must be there for
+  # that: after a capture 初始化 turns it back on, and the events may have
+  # hidden its panel (窗口 > 图片窗口 shows it again).
+  capture_ready() {
+    xdotool mousemove 0 0
+    settle
+    shot "$c5x" "$c5y" "$c5w" "$c5h" "$E2E_TMP/command5-now.png"
+    same_pixels "$E2E_TMP/command5.png" "$E2E_TMP/command5-now.png"
+  }
+  same_capture() {
+    capture_ready || { press Command7 && capture_ready; } ||
+      { xdotool windowfocus "$MAIN" key alt+w Up Return && capture_ready; } ||
+      { press Command7 && capture_ready; } ||
+      { echo "note: 截取屏幕 could not be reached; this reading holds whatever capture the events left"; return 0; }
+    open_selector
+    drag_corners 40 40 339 239
+  }
   let_go_of_clipboard() {
     echo longrun | xclip -selection clipboard -i >/dev/null 2>&1 || echo "note: the clipboard could not be taken (xclip)"
   }
@@ -185,6 +210,7 @@ if ((status == 0)); then
   answers || status=2
 fi
 if ((status == 0)); then
+  same_capture
   early=$(memory)
   if ((events > first)); then
     leg=2
@@ -195,7 +221,10 @@ if ((status == 0)); then
   at_rest
   answers || status=2
 fi
-((status == 0)) && late=$(memory)
+if ((status == 0)); then
+  same_capture
+  late=$(memory)
+fi
 seconds=$((SECONDS - start))
 # How much of that the allocator merely keeps: the same once it has handed
 # back its whole free pages (gdb has the program call malloc_trim(0)).
