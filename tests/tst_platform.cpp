@@ -854,8 +854,9 @@ void TestPlatform::iconsDrawnOnceLeaveNothingBehind()
 #if !defined(__GLIBC__)
     QSKIP("the heap is counted with glibc's mallinfo2");
 #else
+    const int limit = QPixmapCache::cacheLimit();
     keepPixmapCacheEmpty();
-    const auto restore = qScopeGuard([] { QPixmapCache::setCacheLimit(10240); });
+    const auto restore = qScopeGuard([limit] { QPixmapCache::setCacheLimit(limit); });
     const auto drawIcons = [](int count) {
         for (int i = 0; i < count; ++i) {
             QPixmap picture(16, 16);
