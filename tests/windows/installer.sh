@@ -15,7 +15,7 @@
 #   bash tests/windows/installer.sh build-windows/lumaro-<version>-win64.exe
 # LUMARO_WINEPREFIX names the Wine prefix; XDRIVE closes the windows and
 # waits for the screen to rest.
-set -euo pipefail
+set -eEuo pipefail
 installer=$(realpath "$1")
 build=$(dirname "$installer")
 version=$(basename "$installer" | sed -E 's/^lumaro-(.*)-win64\.exe$/\1/')
@@ -32,7 +32,18 @@ export LC_ALL=C.UTF-8
 wine_prefix "${LUMARO_WINEPREFIX:-$build/wine}"
 tmp=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; wine_stop_display; rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# What lumaro.exe printed, Wine's crash report included, goes to one log
+# per start; a failure shows the last one.
+lumaro_log() { LUMARO_LOG="$tmp/lumaro-$((++lumaro_starts)).log"; }
+last_log() {
+  [[ -n ${LUMARO_LOG:-} && -s $LUMARO_LOG ]] || return 0
+  echo "--- the last lumaro.exe's output ($LUMARO_LOG):" >&2
+  tail -n 40 "$LUMARO_LOG" >&2
+}
+fail() { echo "FAIL: $*" >&2; last_log; exit 1; }
+# Any other command that fails ends the test too: say which.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)" >&2; last_log' ERR
+lumaro_starts=0
 ok() { echo "ok: $*"; }
 
 drive=$WINEPREFIX/drive_c
@@ -267,12 +278,14 @@ cp "$here/../data/sample.png" "$tmp/sample.png"
 command=$(reg_value "HKCU\\$app\\shell\\open\\command" "")
 [[ $command =~ ^\"([^\"]+)\"\ \"%1\"$ ]] || fail "the open command is '$command'"
 exe=${BASH_REMATCH[1]}
-"$WINE" "$exe" "$(winpath -w "$tmp/sample.png")" >/dev/null 2>&1 &
+lumaro_log
+"$WINE" "$exe" "$(winpath -w "$tmp/sample.png")" >"$LUMARO_LOG" 2>&1 &
 wait_lumaro "lumaro.exe sample.png"; main=$MAIN
 picture_shot "$main" "$tmp/named.png"
 close_lumaro "$main"
 picture=$(winpath -w "$tmp/图片 目录/图片 1.png")
-"$WINE" "$exe" "$picture" >/dev/null 2>&1 &
+lumaro_log
+"$WINE" "$exe" "$picture" >"$LUMARO_LOG" 2>&1 &
 wait_lumaro "the open command on 图片 1.png"; main=$MAIN
 picture_shot "$main" "$tmp/opened.png"
 close_lumaro "$main"
@@ -295,7 +308,8 @@ has_key "HKCU\\$uninst" && fail "an install for all users wrote HKCU\\$uninst"
 has_key "HKLM\\$app\\shell\\open\\command" || fail "an install for all users registered no HKLM\\$app"
 [[ -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Lumaro.lnk" ]] ||
   fail "no Start-menu entry for all users"
-"$WINE" "$alldir\\bin\\lumaro.exe" >/dev/null 2>&1 &
+lumaro_log
+"$WINE" "$alldir\\bin\\lumaro.exe" >"$LUMARO_LOG" 2>&1 &
 wait_lumaro "starting $alldir\\bin\\lumaro.exe"; main=$MAIN
 close_lumaro "$main"
 ok "installed for all users in $alldir (HKLM, the common Start menu); it starts from there"
@@ -312,7 +326,8 @@ if [[ -f $zip ]]; then
   unzip -q -o "$zip" -d "$drive/用户/便携 目录"
   portable=$(cd "$drive/用户/便携 目录" && find . -ipath '*/bin/lumaro.exe' | head -n1)
   [[ -n $portable ]] || fail "no bin/lumaro.exe in $zip"
-  "$WINE" "$(winpath -w "$drive/用户/便携 目录/${portable#./}")" >/dev/null 2>&1 &
+  lumaro_log
+  "$WINE" "$(winpath -w "$drive/用户/便携 目录/${portable#./}")" >"$LUMARO_LOG" 2>&1 &
   wait_lumaro "starting the portable lumaro.exe in C:\\用户\\便携 目录"; main=$MAIN
   close_lumaro "$main"
   rm -rf "$drive/用户"
