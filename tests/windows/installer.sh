@@ -53,17 +53,18 @@ app='Software\Classes\Applications\lumaro.exe'
 winpath() { "$WINE" winepath.exe "$@" 2>/dev/null | tr -d '\r'; }
 # reg_value KEY NAME: the value's data ("" for the key's default value);
 # fails when there is none. ASCII data only: Wine's reg prints anything
-# else as "?".
+# else as "?". Why reg failed goes to stderr.
 reg_value() {
   local out
   if [[ -z $2 ]]; then
-    out=$("$WINE" reg query "$1" /ve 2>/dev/null | tr -d '\r') || return 1
+    out=$("$WINE" reg query "$1" /ve 2>"$tmp/reg.err" | tr -d '\r') || { reg_error "$1" "$out"; return 1; }
     sed -nE 's/^    \(Default\) +REG_[A-Z_]+ +//p' <<<"$out"
   else
-    out=$("$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
+    out=$("$WINE" reg query "$1" /v "$2" 2>"$tmp/reg.err" | tr -d '\r') || { reg_error "$1" "$out"; return 1; }
     sed -nE "s/^    $2 +REG_[A-Z_]+ +//p" <<<"$out"
   fi
 }
+reg_error() { echo "reg query $1 failed: $(head -c 300 <<<"$2") $(tr -d '\r' <"$tmp/reg.err" | head -c 300)" >&2; }
 has_key() { "$WINE" reg query "$1" >/dev/null 2>&1; }
 # The whole of HKCU\Software and HKLM\Software, as text.
 registry() {
@@ -155,7 +156,7 @@ close_lumaro() {
     sleep 0.05
   done
   kill -0 "$LUMARO_PID" 2>/dev/null && fail "lumaro.exe did not end when its window was closed"
-  wineserver -w
+  wineserver -w || fail "wineserver -w ended with status $?"
 }
 same_pixels() { [[ $(compare -metric AE "$1" "$2" null: 2>&1 || true) == 0 ]]; }
 cmdline() { tr '\0' ' ' <"/proc/$LUMARO_PID/cmdline"; }
