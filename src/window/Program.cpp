@@ -4,6 +4,7 @@
 #include "platform/FontsAhead.h"
 #include "platform/FreeMemory.h"
 #include "platform/QtPlatform.h"
+#include "platform/ThreadExitGuard.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
 
@@ -25,6 +26,7 @@ void prepareEnvironment()
 {
     // The window is laid out in twips at 96 dpi, captions included.
     QApplication::setAttribute(Qt::AA_Use96Dpi);
+    guardThreadExit();
 }
 
 void prepareApplication(QApplication &app)
