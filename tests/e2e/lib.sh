@@ -33,6 +33,10 @@ if [[ -n "${E2E_AS_USER:-}" && $(id -u) -eq 0 ]]; then
   [[ -n "${LUMARO_TEST_DATA:-}" ]] && cp -a "$LUMARO_TEST_DATA" "$stage/data"
   chown -R "$E2E_USER:" "$stage"
   chmod 755 "$stage"
+  # X's socket folder, as a desktop system makes it: an Xwayland started by
+  # that user first would make it its own, and later X servers started as
+  # root (GNOME Shell's, KWin's) could not put their sockets there.
+  install -d -o root -g root -m 1777 /tmp/.X11-unix
   bin=$stage/bin
   program=$bin/$(basename "$1")
   shift
