@@ -524,7 +524,7 @@ def walk(n):
 walk(json.load(sys.stdin)); sys.exit(1)' "$1"
 }
 # wait_sway NAME_REGEX: waits for such a window and prints its sway_rect.
-wait_sway() { wait_for 15 "a window named /$1/" sway_rect "$1"; sway_rect "$1"; }
+wait_sway() { wait_for 15 "a window named /$1/" sway_rect "$1" >/dev/null; sway_rect "$1"; }
 
 # lasting_input W H: under sway, a keyboard (wtype) and a pointer (wlpointer,
 # for a W x H layout) that last the whole session. Each command that types
