@@ -34,8 +34,8 @@ if [[ -n "${E2E_AS_USER:-}" && $(id -u) -eq 0 ]]; then
   chown -R "$E2E_USER:" "$stage"
   chmod 755 "$stage"
   # X's socket folder, as a desktop system makes it: an Xwayland started by
-  # that user first would make it its own, and later X servers started as
-  # root (GNOME Shell's, KWin's) could not put their sockets there.
+  # that user first would make it its own, and the X servers of GNOME Shell
+  # and KWin started later refuse a folder not open to everyone.
   install -d -o root -g root -m 1777 /tmp/.X11-unix
   bin=$stage/bin
   program=$bin/$(basename "$1")
@@ -500,7 +500,7 @@ sleep_until_still() {
     if [[ $type == ppm ]]; then cmp -s "$a" "$b" && return 0; else same_pixels "$a" "$b" && return 0; fi
     mv "$b" "$a"
   done
-  still_shot "$b"
+  still_shot "$b" || fail "the screen never came to rest"
   fail "the screen never came to rest; what changed last: $(compare "$a" "$b" -compose src \
     -highlight-color white -lowlight-color black png:- 2>/dev/null | convert - -format '%@' info: 2>&1)"
 }
