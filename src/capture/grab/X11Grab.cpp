@@ -16,6 +16,7 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -117,6 +118,44 @@ private:
 
 } // namespace
 
+struct X11Grab::BandCopy
+{
+    std::thread thread;
+    QImage picture;
+    bool done = false, ok = false;
+
+    // Takes the server's answer to each band in turn and copies the band out
+    // of the shared memory at `shared`. Every answer is taken or dropped,
+    // whatever fails.
+    void run(xcb_connection_t *c, const std::vector<Band> &bands, const uchar *shared, QSize size)
+    {
+        picture = imageOnLargePages(size, QImage::Format_RGB32);
+        ok = !picture.isNull() && picture.bytesPerLine() == qsizetype(size.width()) * 4;
+        const std::size_t line = std::size_t(size.width()) * 4;
+        for (const Band &b : bands) {
+            if (!ok) {
+                xcb_discard_reply(c, b.sequence);
+                continue;
+            }
+            xcb_generic_error_t *error = nullptr;
+            auto image = reply(xcb_shm_get_image_reply(c, xcb_shm_get_image_cookie_t{ b.sequence }, &error));
+            std::free(error);
+            if (!image || image->depth != 24) {
+                ok = false;
+                continue;
+            }
+            const std::size_t from = std::size_t(b.top) * line, bytes = std::size_t(b.rows) * line;
+            // This side's page table for the band in one call, not a fault
+            // at a time as the copy first reads it.
+            makePagesReady(const_cast<uchar *>(shared) + from, bytes);
+            std::memcpy(picture.bits() + from, shared + from, bytes);
+        }
+        if (!ok)
+            picture = QImage();
+        done = true;
+    }
+};
+
 X11Grab::X11Grab() = default;
 
 X11Grab::~X11Grab()
@@ -126,7 +165,12 @@ X11Grab::~X11Grab()
     // Pictures asked for and never taken: the answers are dropped as they come.
     for (Mapping &m : m_mapping)
         if (m.address) {
-            if (m.asked && !m.taken)
+            if (m.copy && m.copy->thread.joinable())
+                m.copy->thread.join(); // it takes every answer itself
+            else if (m.asked && !m.taken)
+                for (const Band &b : m.bands)
+                    xcb_discard_reply(m_conn, b.sequence);
+            if (m.asked && !m.taken && m.bands.empty())
                 xcb_discard_reply(m_conn, m.sequence);
             xcb_shm_detach(m_conn, m.segment);
             shmdt(m.address);
@@ -161,22 +205,26 @@ bool X11Grab::askShared(Mapping &m)
 
 QImage X11Grab::takeShared(Mapping &m)
 {
-    // This side's page table for the shared memory is filled while the
-    // server writes it, rather than a fault at a time as it is first read.
-    makePagesReady(m.address, std::size_t(m.native.width()) * std::size_t(m.native.height()) * 4);
+    m.taken = true;
+    const QSize size = m.native.size();
+    if (m.canvas) {
+        // The shared memory stays on as the canvas; the picture is the copy
+        // made band by band.
+        if (!m.copy)
+            return {};
+        if (m.copy->thread.joinable())
+            m.copy->thread.join();
+        else if (!m.copy->done) // no thread to be had: the bands are copied here
+            m.copy->run(m_conn, m.bands, static_cast<const uchar *>(m.address), size);
+        return std::exchange(m.copy->picture, {});
+    }
+    // This side's page table for the shared memory in one call, rather than
+    // a fault at a time as it is first read.
+    makePagesReady(m.address, std::size_t(size.width()) * std::size_t(size.height()) * 4);
     xcb_generic_error_t *error = nullptr;
     auto image = reply(xcb_shm_get_image_reply(m_conn, xcb_shm_get_image_cookie_t{ m.sequence }, &error));
     std::free(error);
-    m.taken = true;
     const bool read = image && image->depth == 24;
-    const QSize size = m.native.size();
-    if (m.canvas) {
-        // The shared memory stays on as the canvas; the picture is a copy.
-        if (!read || m.picture.size() != size)
-            return {};
-        copyInHalves(m.picture.bits(), m.address, std::size_t(m.picture.sizeInBytes()));
-        return std::exchange(m.picture, {});
-    }
     xcb_shm_detach(m_conn, m.segment);
     xcb_flush(m_conn);
     void *address = std::exchange(m.address, nullptr);
@@ -276,19 +324,49 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
 
 void X11Grab::readScreens()
 {
-    for (Mapping &m : m_mapping)
-        if (m.address && !m.asked) {
-            m.sequence = xcb_shm_get_image(m_conn, m_root, int16_t(m.native.x()), int16_t(m.native.y()),
-                                           uint16_t(m.native.width()), uint16_t(m.native.height()), ~0u,
-                                           XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, 0)
+    bool banded = false;
+    for (const Mapping &m : m_mapping)
+        banded = banded || (m.address && !m.asked && m.canvas);
+    // Nobody else draws between the bands: the pictures are of one moment,
+    // as a single request's would be.
+    if (banded)
+        xcb_grab_server(m_conn);
+    for (Mapping &m : m_mapping) {
+        if (!m.address || m.asked)
+            continue;
+        const QRect &r = m.native;
+        if (!m.canvas) {
+            m.sequence = xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
+                                           uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, 0)
                              .sequence;
-            m.asked = true;
+        } else {
+            // Bands of about 1 MiB: the last one, copied after the server
+            // is done, is a small part of the whole.
+            const std::size_t line = std::size_t(r.width()) * 4;
+            const int count = int(std::clamp<std::size_t>(line * std::size_t(r.height()) >> 20, 1, 16));
+            const int rows = (r.height() + count - 1) / count;
+            for (int top = 0; top < r.height(); top += rows) {
+                const int n = std::min(rows, r.height() - top);
+                const auto cookie = xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y() + top),
+                                                      uint16_t(r.width()), uint16_t(n), ~0u,
+                                                      XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, uint32_t(top * line));
+                m.bands.push_back({ cookie.sequence, top, n });
+            }
         }
+        m.asked = true;
+    }
+    if (banded)
+        xcb_ungrab_server(m_conn);
     xcb_flush(m_conn);
-    // While the server reads: the memory the pictures are copied out to.
     for (Mapping &m : m_mapping)
-        if (m.canvas && m.picture.isNull()) {
-            m.picture = imageOnLargePages(m.native.size(), QImage::Format_RGB32);
+        if (m.canvas && m.asked && !m.copy) {
+            m.copy = std::make_unique<BandCopy>();
+            try {
+                m.copy->thread = std::thread(&BandCopy::run, m.copy.get(), m_conn, m.bands,
+                                             static_cast<const uchar *>(m.address), m.native.size());
+            } catch (const std::system_error &) {
+                // Copied when the picture is taken.
+            }
         }
 }
 

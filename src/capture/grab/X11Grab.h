@@ -5,6 +5,9 @@
 
 #include <QAbstractNativeEventFilter>
 
+#include <memory>
+#include <vector>
+
 struct xcb_connection_t;
 
 namespace lumaro::capture {
@@ -16,7 +19,8 @@ namespace lumaro::capture {
 //
 // The selector's windows paint on a canvas (canvas()) that is the shared
 // memory the screen came into, put on the window from there; the picture
-// itself is copied out of it first.
+// itself is copied out of it by a thread of its own, band by band as the
+// server reads the screen.
 //
 // The screens are asked for without waiting, once the selector's windows
 // exist and before they show (readScreens()): the X server answers requests
@@ -41,6 +45,12 @@ private:
     // Records where each pointer event happened, before Qt rounds it.
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
     struct Mapping;
+    struct Band
+    {
+        unsigned int sequence = 0;
+        int top = 0, rows = 0;
+    };
+    struct BandCopy;
     bool askShared(Mapping &m);
     QImage takeShared(Mapping &m);
     QImage grabPlain(const QRect &r);
@@ -57,10 +67,13 @@ private:
         quint32 segment = 0;
         unsigned int sequence = 0;
         bool asked = false, taken = false;
-        // The picture's own copy, made ready while the server reads the
-        // screen: the shared memory goes on as the selector's canvas.
-        QImage picture;
+        // Where the shared memory goes on as the selector's canvas, the
+        // screen is asked for in bands, and a thread copies each band out to
+        // the picture's own memory as soon as the server has read it, while
+        // the server reads the next.
         bool canvas = false;
+        std::vector<Band> bands;
+        std::unique_ptr<BandCopy> copy;
     };
     xcb_connection_t *m_conn = nullptr;
     quint32 m_root = 0;
