@@ -170,8 +170,6 @@ X11Grab::~X11Grab()
             else if (m.asked && !m.taken)
                 for (const Band &b : m.bands)
                     xcb_discard_reply(m_conn, b.sequence);
-            if (m.asked && !m.taken && m.bands.empty())
-                xcb_discard_reply(m_conn, m.sequence);
             xcb_shm_detach(m_conn, m.segment);
             shmdt(m.address);
         }
@@ -222,7 +220,7 @@ QImage X11Grab::takeShared(Mapping &m)
     // a fault at a time as it is first read.
     makePagesReady(m.address, std::size_t(size.width()) * std::size_t(size.height()) * 4);
     xcb_generic_error_t *error = nullptr;
-    auto image = reply(xcb_shm_get_image_reply(m_conn, xcb_shm_get_image_cookie_t{ m.sequence }, &error));
+    auto image = reply(xcb_shm_get_image_reply(m_conn, xcb_shm_get_image_cookie_t{ m.bands.front().sequence }, &error));
     std::free(error);
     const bool read = image && image->depth == 24;
     xcb_shm_detach(m_conn, m.segment);
@@ -335,23 +333,17 @@ void X11Grab::readScreens()
         if (!m.address || m.asked)
             continue;
         const QRect &r = m.native;
-        if (!m.canvas) {
-            m.sequence = xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                                           uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, 0)
-                             .sequence;
-        } else {
-            // Bands of about 1 MiB: the last one, copied after the server
-            // is done, is a small part of the whole.
-            const std::size_t line = std::size_t(r.width()) * 4;
-            const int count = int(std::clamp<std::size_t>(line * std::size_t(r.height()) >> 20, 1, 16));
-            const int rows = (r.height() + count - 1) / count;
-            for (int top = 0; top < r.height(); top += rows) {
-                const int n = std::min(rows, r.height() - top);
-                const auto cookie = xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y() + top),
-                                                      uint16_t(r.width()), uint16_t(n), ~0u,
-                                                      XCB_IMAGE_FORMAT_Z_PIXMAP, m.segment, uint32_t(top * line));
-                m.bands.push_back({ cookie.sequence, top, n });
-            }
+        // For a canvas, bands of about 1 MiB: the last one, copied after the
+        // server is done, is a small part of the whole. Otherwise one band.
+        const std::size_t line = std::size_t(r.width()) * 4;
+        const int count = m.canvas ? int(std::clamp<std::size_t>(line * std::size_t(r.height()) >> 20, 1, 16)) : 1;
+        const int rows = (r.height() + count - 1) / count;
+        for (int top = 0; top < r.height(); top += rows) {
+            const int n = std::min(rows, r.height() - top);
+            const auto cookie = xcb_shm_get_image(m_conn, m_root, int16_t(r.x()), int16_t(r.y() + top),
+                                                  uint16_t(r.width()), uint16_t(n), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                                  m.segment, uint32_t(top * line));
+            m.bands.push_back({ cookie.sequence, top, n });
         }
         m.asked = true;
     }

@@ -62,17 +62,16 @@ private:
         QRect native, logical;
         qreal ratio = 1; // Qt's, by which it divides the screen's pixels
         // A picture asked for and not yet taken: the shared memory it comes
-        // into, the server's name for it, and the request's sequence number.
+        // into, the server's name for it, and the requests, one per band.
         void *address = nullptr;
         quint32 segment = 0;
-        unsigned int sequence = 0;
         bool asked = false, taken = false;
-        // Where the shared memory goes on as the selector's canvas, the
-        // screen is asked for in bands, and a thread copies each band out to
-        // the picture's own memory as soon as the server has read it, while
-        // the server reads the next.
-        bool canvas = false;
         std::vector<Band> bands;
+        // Where the shared memory goes on as the selector's canvas, the
+        // screen is asked for in several bands, and a thread copies each band
+        // out to the picture's own memory as soon as the server has read it,
+        // while the server reads the next.
+        bool canvas = false;
         std::unique_ptr<BandCopy> copy;
     };
     xcb_connection_t *m_conn = nullptr;
