@@ -9,6 +9,7 @@
 #include "common/ColorRef.h"
 #include "window/RoundToEven.h"
 #include "window/SizeText.h"
+#include "window/StartPictures.h"
 #include "window/Twips.h"
 
 #include <QAccessible>
@@ -576,6 +577,10 @@ void TestWindow::iconHasTwoSixteenColourImages()
     }
     QCOMPARE(sizes, (QList<QSize>{ QSize(32, 32), QSize(16, 16) }));
     QVERIFY(!QIcon(u":/window/lumaro.ico"_s).isNull());
+    // The windows' icon, decoded as a start decodes it, holds both.
+    decodeStartPicturesAhead();
+    QCOMPARE(programIcon().availableSizes(), (QList<QSize>{ QSize(32, 32), QSize(16, 16) }));
+    QCOMPARE(defaultPicture().size(), QSize(200, 200));
 }
 
 void TestWindow::defaultPictureIsStretchedTo200x192()

@@ -7,6 +7,7 @@
 #include "platform/ThreadExitGuard.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
+#include "window/StartPictures.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -35,8 +36,6 @@ void prepareApplication(QApplication &app)
     // The name of the installed desktop entry: Wayland compositors find the
     // icon through it.
     QGuiApplication::setDesktopFileName(u"example.lumaro.Lumaro"_s);
-    QApplication::setWindowIcon(QIcon(u":/window/lumaro.ico"_s));
-
     const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
     QLocale::setDefault(chinese);
     auto *translator = new QTranslator(&app);
@@ -54,6 +53,8 @@ void showAtStart(Form1 &form, const CommandLine &line)
     // itself.)
     if (!QGuiApplication::platformName().startsWith(u"wayland"_s))
         form.centreOnScreen();
+    // The icon of every window the program opens, its dialogs' too.
+    QApplication::setWindowIcon(programIcon());
     form.show();
     // Focus in the first text box from the start, window manager or not.
     form.activateWindow();
@@ -94,6 +95,9 @@ int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
         if (line.ask != CommandLine::Ask::Window)
             return answer(line);
     }
+    // The pictures decode while the window's fonts load; both are needed
+    // only once the window is built.
+    decodeStartPicturesAhead();
     prepareApplication(app);
     fonts.finish();
 

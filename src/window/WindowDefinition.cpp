@@ -9,6 +9,7 @@
 #include "window/CommandButton.h"
 #include "window/ControlTable.h"
 #include "window/PictureDisplay.h"
+#include "window/StartPictures.h"
 #include "window/Twips.h"
 
 #include <QApplication>
@@ -170,7 +171,6 @@ void Form1::buildDefinition()
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Lumaro         "_s);
-    setWindowIcon(QIcon(u":/window/lumaro.ico"_s));
     setFont(defaultFont());
 
     auto *client = new QWidget(this);
@@ -256,9 +256,10 @@ void Form1::buildDefinition()
     Imageshow = make<PictureDisplay>(form, "Imageshow");
     Imageshow->setAccessibleName(u"图片"_s);
     {
-        const QImage image(u":/window/default.jpg"_s);
+        const QImage image = defaultPicture();
         Imageshow->setPicture({ image, image.size(), {} });
     }
+    setWindowIcon(programIcon());
 
     // ---- Stacking: the earlier sibling lies in front.
     for (QWidget *w : std::initializer_list<QWidget *>{ FramePicture, FrameWord, FrameImage, Picture1, Label1,
