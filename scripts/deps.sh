@@ -10,7 +10,7 @@ want=(
   cmake g++ make pkgconf
   qt6-base-dev qt6-base-dev-tools   # Qt 6 Widgets, Test, DBus, the xcb platform plugin
   qt6-wayland                       # runs natively on a Wayland desktop
-  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xinput-dev   # the capture library's X11 grab and pointer
+  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-render0-dev libxcb-xinput-dev   # the capture library's X11 grab, shade and pointer
   qt6-translations-l10n             # Chinese texts for Qt's own dialogs and buttons
   fonts-arphic-uming                # Song-style (serif) CJK font behind "宋体"
   fonts-wqy-microhei                # sans CJK font, the next fallback

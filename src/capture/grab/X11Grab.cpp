@@ -1,5 +1,6 @@
 #include "X11Grab.h"
 
+#include "Log.h"
 #include "Pages.h"
 
 #include <QGuiApplication>
@@ -7,6 +8,7 @@
 #include <QWindow>
 
 #include <xcb/randr.h>
+#include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
@@ -116,6 +118,114 @@ private:
     bool m_putPending = false;
 };
 
+// A selector window over a frozen screen that the X server shows itself:
+// put from the shared memory it read the screen into, darkened by the
+// render extension, with the program's pieces put over it. The shared
+// memory stays as it was read and is the picture itself: no copy of the
+// screen is made, and no fresh memory the size of it touched.
+class ServerCanvas final : public Canvas
+{
+public:
+    // What has been put on the window, and whether the server has since
+    // lost any of it (an expose that came after the last put).
+    struct Watch
+    {
+        xcb_window_t window = 0;
+        unsigned int lastPut = 0; // the last put's request number
+        bool put = false, lost = false;
+    };
+
+    // `frozen` is the shared memory as the picture holds it, kept here while
+    // the canvas lives.
+    ServerCanvas(xcb_connection_t *c, xcb_window_t window, xcb_shm_seg_t segment, const QImage &frozen, qreal ratio,
+                 xcb_render_pictformat_t format)
+        : m_conn(c)
+        , m_window(window)
+        , m_segment(segment)
+        , m_gc(xcb_generate_id(c))
+        , m_picture(xcb_generate_id(c))
+        , m_watch(std::make_shared<Watch>())
+        , m_keep(frozen)
+        // Over the same pixels, with the screen's ratio: setting it on a
+        // shared copy would copy the pixels.
+        , m_frozen(const_cast<uchar *>(frozen.constBits()), frozen.width(), frozen.height(), frozen.bytesPerLine(),
+                   frozen.format())
+    {
+        m_frozen.setDevicePixelRatio(ratio);
+        m_watch->window = window;
+        const uint32_t noExposures = 0;
+        xcb_create_gc(m_conn, m_gc, m_window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+        xcb_render_create_picture(m_conn, m_picture, m_window, format, 0, nullptr);
+        // Most a plain request can carry, in bytes, less its header.
+        m_largest = std::size_t(xcb_get_maximum_request_length(m_conn)) * 4 - 64;
+    }
+    ~ServerCanvas() override
+    {
+        xcb_render_free_picture(m_conn, m_picture);
+        xcb_free_gc(m_conn, m_gc);
+        xcb_flush(m_conn);
+    }
+    QImage &image() override { return m_frozen; }
+    std::weak_ptr<Watch> watch() const { return m_watch; }
+    bool stillShown() const override { return m_watch->put && !m_watch->lost; }
+    void put(const QRegion &pixels) override { putFrozen(pixels, {}, 0); }
+    bool showsFrozen() const override { return true; }
+    void putFrozen(const QRegion &pixels, const QRegion &dark, int alpha) override
+    {
+        const QRect all = m_frozen.rect();
+        for (QRect r : pixels) {
+            r &= all;
+            if (!r.isEmpty())
+                putDone(xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(all.width()), uint16_t(all.height()),
+                                          int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
+                                          int16_t(r.x()), int16_t(r.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment,
+                                          0));
+        }
+        std::vector<xcb_rectangle_t> rects;
+        for (QRect r : dark)
+            if (r &= all; !r.isEmpty())
+                rects.push_back({ int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()) });
+        if (!rects.empty() && alpha > 0) {
+            // Colours are premultiplied, 16 bits a channel: black at alpha/255.
+            const xcb_render_color_t black{ 0, 0, 0, uint16_t(alpha * 257) };
+            putDone(xcb_render_fill_rectangles(m_conn, XCB_RENDER_PICT_OP_OVER, m_picture, black,
+                                               uint32_t(rects.size()), rects.data()));
+        }
+        xcb_flush(m_conn);
+    }
+    void putPiece(const QImage &piece, QPoint at) override
+    {
+        if (piece.isNull() || piece.depth() != 32)
+            return;
+        const std::size_t line = std::size_t(piece.bytesPerLine());
+        const int rows = int(std::clamp<std::size_t>(m_largest / line, 1, std::size_t(piece.height())));
+        for (int top = 0; top < piece.height(); top += rows) {
+            const int n = std::min(rows, piece.height() - top);
+            putDone(xcb_put_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc, uint16_t(piece.width()),
+                                  uint16_t(n), int16_t(at.x()), int16_t(at.y() + top), 0, 24,
+                                  uint32_t(line * std::size_t(n)), piece.constScanLine(top)));
+        }
+        xcb_flush(m_conn);
+    }
+
+private:
+    void putDone(xcb_void_cookie_t request)
+    {
+        m_watch->lastPut = request.sequence;
+        m_watch->put = true;
+        m_watch->lost = false;
+    }
+
+    xcb_connection_t *m_conn;
+    xcb_window_t m_window;
+    xcb_shm_seg_t m_segment;
+    xcb_gcontext_t m_gc;
+    xcb_render_picture_t m_picture;
+    std::shared_ptr<Watch> m_watch;
+    QImage m_keep, m_frozen;
+    std::size_t m_largest = 0;
+};
+
 } // namespace
 
 struct X11Grab::BandCopy
@@ -164,7 +274,13 @@ X11Grab::~X11Grab()
         return;
     // Pictures asked for and never taken: the answers are dropped as they come.
     for (Mapping &m : m_mapping)
-        if (m.address) {
+        if (m.onServer) {
+            if (m.asked && !m.taken)
+                for (const Band &b : m.bands)
+                    xcb_discard_reply(m_conn, b.sequence);
+            // This side's mapping goes with the picture's last copy.
+            xcb_shm_detach(m_conn, m.segment);
+        } else if (m.address) {
             if (m.copy && m.copy->thread.joinable())
                 m.copy->thread.join(); // it takes every answer itself
             else if (m.asked && !m.taken)
@@ -205,6 +321,19 @@ QImage X11Grab::takeShared(Mapping &m)
 {
     m.taken = true;
     const QSize size = m.native.size();
+    if (m.onServer) {
+        xcb_generic_error_t *error = nullptr;
+        auto image = reply(xcb_shm_get_image_reply(m_conn, xcb_shm_get_image_cookie_t{ m.bands.front().sequence }, &error));
+        std::free(error);
+        if (!image || image->depth != 24)
+            return {};
+        // The selector reads parts of it as it paints, a row at a time:
+        // this side's page table for the whole in one call (about a
+        // millisecond for 1920 by 1080) saves a fault on every page it
+        // reads, which cost more than that for its first frame alone.
+        makePagesReadable(m.frozen.constBits(), std::size_t(m.frozen.sizeInBytes()));
+        return std::exchange(m.frozen, {});
+    }
     if (m.canvas) {
         // The shared memory stays on as the canvas; the picture is the copy
         // made band by band.
@@ -265,7 +394,23 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_conn, &xcb_shm_id);
     m_shm = direct && shm && shm->present
             && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
+    m_rootVisual = rootScreen->root_visual;
+    m_rootFormat = 0;
+    const xcb_query_extension_reply_t *render = xcb_get_extension_data(m_conn, &xcb_render_id);
+    const bool withRender = m_shm && render && render->present;
+    const auto formatsAsked = withRender ? xcb_render_query_pict_formats(m_conn) : xcb_render_query_pict_formats_cookie_t{};
     const auto named = monitors(m_conn, m_root);
+    if (withRender)
+        if (auto formats = reply(xcb_render_query_pict_formats_reply(m_conn, formatsAsked, nullptr)))
+            for (auto s = xcb_render_query_pict_formats_screens_iterator(formats.get()); s.rem && !m_rootFormat;
+                 xcb_render_pictscreen_next(&s))
+                for (auto d = xcb_render_pictscreen_depths_iterator(s.data); d.rem && !m_rootFormat;
+                     xcb_render_pictdepth_next(&d))
+                    for (auto v = xcb_render_pictdepth_visuals_iterator(d.data); v.rem; xcb_render_pictvisual_next(&v))
+                        if (v.data->visual == m_rootVisual) {
+                            m_rootFormat = v.data->format;
+                            break;
+                        }
 
     if (const xcb_query_extension_reply_t *xi = xcb_get_extension_data(m_conn, &xcb_input_id); xi && xi->present)
         m_xinput = xi->major_opcode;
@@ -324,7 +469,7 @@ void X11Grab::readScreens()
 {
     bool banded = false;
     for (const Mapping &m : m_mapping)
-        banded = banded || (m.address && !m.asked && m.canvas);
+        banded = banded || (m.address && !m.asked && m.canvas && !m.onServer);
     // Nobody else draws between the bands: the pictures are of one moment,
     // as a single request's would be.
     if (banded)
@@ -336,7 +481,7 @@ void X11Grab::readScreens()
         // For a canvas, bands of about 1 MiB: the last one, copied after the
         // server is done, is a small part of the whole. Otherwise one band.
         const std::size_t line = std::size_t(r.width()) * 4;
-        const int count = m.canvas ? int(std::clamp<std::size_t>(line * std::size_t(r.height()) >> 20, 1, 16)) : 1;
+        const int count = m.canvas && !m.onServer ? int(std::clamp<std::size_t>(line * std::size_t(r.height()) >> 20, 1, 16)) : 1;
         const int rows = (r.height() + count - 1) / count;
         for (int top = 0; top < r.height(); top += rows) {
             const int n = std::min(rows, r.height() - top);
@@ -351,7 +496,7 @@ void X11Grab::readScreens()
         xcb_ungrab_server(m_conn);
     xcb_flush(m_conn);
     for (Mapping &m : m_mapping)
-        if (m.canvas && m.asked && !m.copy) {
+        if (m.canvas && !m.onServer && m.asked && !m.copy) {
             m.copy = std::make_unique<BandCopy>();
             try {
                 m.copy->thread = std::thread(&BandCopy::run, m.copy.get(), m_conn, m.bands,
@@ -369,12 +514,30 @@ std::unique_ptr<Canvas> X11Grab::canvas(QWindow *window, int screen)
     Mapping &m = m_mapping[std::size_t(screen)];
     if (!m.address || m.asked)
         return nullptr; // no shared memory, or asked for already without a copy to be made
-    m.canvas = true;
     const QSize size = m.native.size();
+    const auto id = xcb_window_t(window->winId());
+    if (m_rootFormat) {
+        // The window must have the root's visual for the root's format.
+        auto a = reply(xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, id), nullptr));
+        if (a && a->visual == m_rootVisual) {
+            m.canvas = m.onServer = true;
+            qCDebug(lcCapture, "selector: screen %d shown by the X server", screen);
+            // This side's mapping is the picture's from now on, whatever
+            // becomes of the canvas or the reading.
+            void *address = std::exchange(m.address, nullptr);
+            m.frozen = QImage(static_cast<uchar *>(address), size.width(), size.height(), size.width() * 4,
+                              QImage::Format_RGB32, detachAndFree, address);
+            m.address = address;
+            auto canvas = std::make_unique<ServerCanvas>(m_conn, id, m.segment, m.frozen, m.ratio, m_rootFormat);
+            m_shown.push_back(canvas->watch());
+            return canvas;
+        }
+    }
+    m.canvas = true;
     QImage image(static_cast<uchar *>(m.address), size.width(), size.height(), size.width() * 4,
                  QImage::Format_RGB32);
     image.setDevicePixelRatio(m.ratio);
-    return std::make_unique<SharedCanvas>(m_conn, xcb_window_t(window->winId()), m.segment, std::move(image));
+    return std::make_unique<SharedCanvas>(m_conn, id, m.segment, std::move(image));
 }
 
 QImage X11Grab::fetch(int screen, QString *error)
@@ -397,6 +560,18 @@ bool X11Grab::nativeEventFilter(const QByteArray &type, void *message, qintptr *
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     switch (event->response_type & 0x7f) {
+    case XCB_EXPOSE: {
+        // Lost after the last put where the server made the event after it
+        // read that put (events carry the low 16 bits of the number of the
+        // last request read).
+        const auto *e = reinterpret_cast<const xcb_expose_event_t *>(event);
+        for (const auto &w : m_shown)
+            if (const auto watch = std::static_pointer_cast<ServerCanvas::Watch>(w.lock());
+                watch && watch->window == e->window && watch->put
+                && int16_t(uint16_t(e->sequence - uint16_t(watch->lastPut))) >= 0)
+                watch->lost = true;
+        break;
+    }
     case XCB_BUTTON_PRESS:
     case XCB_BUTTON_RELEASE:
     case XCB_MOTION_NOTIFY: {

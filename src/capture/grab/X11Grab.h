@@ -17,10 +17,12 @@ namespace lumaro::capture {
 // display), into the screen's own device pixels. Knows the other programs'
 // windows too, in their stacking order, for one-click capture.
 //
-// The selector's windows paint on a canvas (canvas()) that is the shared
-// memory the screen came into, put on the window from there; the picture
-// itself is copied out of it by a thread of its own, band by band as the
-// server reads the screen.
+// With the render extension, the selector's windows show the frozen screen
+// from the shared memory it came into, darkened by the server, and the
+// program puts only what it draws over it (ServerCanvas); the picture is
+// that shared memory. Without it they paint on a canvas that is the shared
+// memory, put on the window from there, and the picture is copied out of
+// it by a thread of its own, band by band as the server reads the screen.
 //
 // The screens are asked for without waiting, once the selector's windows
 // exist and before they show (readScreens()): the X server answers requests
@@ -73,12 +75,21 @@ private:
         // while the server reads the next.
         bool canvas = false;
         std::unique_ptr<BandCopy> copy;
+        // Where the server shows the frozen screen itself (ServerCanvas):
+        // one band, no copy; the picture is the shared memory, which goes
+        // with the picture's last copy, and stays attached to the server
+        // for the canvas.
+        bool onServer = false;
+        QImage frozen;
     };
     xcb_connection_t *m_conn = nullptr;
     quint32 m_root = 0;
     bool m_shm = false;
+    quint32 m_rootVisual = 0;
+    quint32 m_rootFormat = 0; // the render extension's format of the root's visual; 0 without it
     std::vector<Mapping> m_mapping;
     std::vector<WindowOnScreen> m_windows; // as they were when the screens were read
+    std::vector<std::weak_ptr<void>> m_shown; // what each canvas that shows the frozen screen has put
     quint8 m_xinput = 0; // the input extension's opcode, which Qt's pointer events come through
     PointerTrail m_trail;
 };

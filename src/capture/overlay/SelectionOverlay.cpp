@@ -49,6 +49,28 @@ std::vector<QRectF> handlesOf(const QRectF &r)
     return handles;
 }
 
+// The rectangles of a region, those near each other joined where that
+// covers not much more than they do: one piece for a read-out that the
+// selection's rim cuts into several rectangles, not one for each.
+std::vector<QRect> coalesced(const QRegion &region)
+{
+    std::vector<QRect> rects(region.begin(), region.end());
+    const auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (std::size_t i = 0; i < rects.size() && !joined; ++i)
+            for (std::size_t j = i + 1; j < rects.size() && !joined; ++j) {
+                const QRect both = rects[i] | rects[j];
+                if (area(both) <= (area(rects[i]) + area(rects[j])) * 3 / 2 + 4096) {
+                    rects[i] = both;
+                    rects.erase(rects.begin() + qsizetype(j));
+                    joined = true;
+                }
+            }
+    }
+    return rects;
+}
+
 } // namespace
 
 SelectionOverlay::SelectionOverlay(const SelectorModel &selector, int screen)
@@ -69,6 +91,8 @@ SelectionOverlay::SelectionOverlay(const SelectorModel &selector, int screen)
 
 void SelectionOverlay::present()
 {
+    if (!onWayland())
+        renderGlyphsAhead();
     QScreen *screen = m_selector.screen(m_screen).screen;
     if (onWayland()) {
         // A Wayland client cannot place its windows: full screen on the
@@ -83,6 +107,24 @@ void SelectionOverlay::present()
     raise();
     m_shown = true;
     m_painted = layout();
+}
+
+void SelectionOverlay::renderGlyphsAhead()
+{
+    // What the first frame draws over the screen, drawn once now, with
+    // nothing under it, while the window system reads the screen: its text
+    // is most of that frame's own work, and the font keeps the glyphs.
+    const Layout l = layout();
+    const qreal k = m_canvas ? m_canvas->image().devicePixelRatio() : devicePixelRatioF();
+    for (const QRect &r : coalesced(marksOf(l))) {
+        QImage scratch(r.size() * k, QImage::Format_RGB32);
+        if (scratch.isNull())
+            continue;
+        scratch.setDevicePixelRatio(k);
+        QPainter p(&scratch);
+        p.translate(-r.topLeft());
+        paintMarks(p, l, r);
+    }
 }
 
 void SelectionOverlay::setCanvas(std::unique_ptr<Canvas> canvas)
@@ -187,30 +229,34 @@ SelectionOverlay::Layout SelectionOverlay::layout() const
     return l;
 }
 
+QRegion SelectionOverlay::marksOf(const Layout &l)
+{
+    // The rims with the outline and handles of the selection, and the small
+    // things drawn over the screen.
+    QRegion marks;
+    if (!l.lit.isEmpty()) {
+        constexpr int margin = HandleSize + 2;
+        const QRect r = l.lit.toAlignedRect();
+        marks += QRegion(r.adjusted(-margin, -margin, margin, margin))
+                 - QRegion(r.adjusted(margin, margin, -margin, -margin));
+    }
+    marks += l.label.adjusted(-1, -1, 1, 1);
+    marks += l.magnifier.adjusted(-1, -1, 1, 1);
+    marks += l.hint.adjusted(-1, -1, 1, 1);
+    for (const QLineF &g : l.guides)
+        marks += QRectF(g.p1(), g.p2()).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
+    return marks;
+}
+
 void SelectionOverlay::refresh()
 {
     if (!m_shown)
         return;
     const Layout now = layout();
-    QRegion region;
-    // What a change touches: where the bright part came or went, the rims
-    // with the outline and handles of the old and the new selection, and the
-    // small things drawn over the screen.
-    constexpr int margin = HandleSize + 2;
-    auto rim = [](const QRectF &lit) {
-        const QRect r = lit.toAlignedRect();
-        return QRegion(r.adjusted(-margin, -margin, margin, margin)) - QRegion(r.adjusted(margin, margin, -margin, -margin));
-    };
-    region += QRegion(m_painted.bright.toAlignedRect()).xored(QRegion(now.bright.toAlignedRect()));
-    for (const Layout *l : { &std::as_const(m_painted), &now }) {
-        if (!l->lit.isEmpty())
-            region += rim(l->lit);
-        region += l->label.adjusted(-1, -1, 1, 1);
-        region += l->magnifier.adjusted(-1, -1, 1, 1);
-        region += l->hint.adjusted(-1, -1, 1, 1);
-        for (const QLineF &g : l->guides)
-            region += QRectF(g.p1(), g.p2()).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
-    }
+    // What a change touches: where the bright part came or went, and what
+    // was and is drawn over the screen.
+    QRegion region = QRegion(m_painted.bright.toAlignedRect()).xored(QRegion(now.bright.toAlignedRect()));
+    region += marksOf(m_painted) + marksOf(now);
     m_painted = now;
     m_canvasCurrent = false;
     update(region);
@@ -223,6 +269,15 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     if (display.isNull())
         return; // the picture is still on its way (GrabBackend::fetch)
     const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
+    if (m_canvas && m_canvas->showsFrozen()) {
+        // Qt asks for the whole window twice as it shows, for the show and
+        // for the expose: the frame is on the screen already.
+        if (whole && m_canvasCurrent && m_paintedSize == size() && m_canvas->stillShown())
+            return;
+        paintOverFrozen(event->region(), display);
+        painted(whole);
+        return;
+    }
     if (m_canvas && whole && m_canvasCurrent && m_paintedSize == size()) {
         // Qt asks for the whole window twice as it shows, for the show and
         // for the expose: the canvas holds that frame already.
@@ -255,8 +310,78 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
         for (const QRect &r : dark)
             p.fillRect(r, Dim);
     }
+    paintMarks(p, l, rect());
+    p.end();
+    if (m_canvas) {
+        const qreal k = m_canvas->image().devicePixelRatio();
+        QRegion pixels;
+        for (const QRect &r : event->region())
+            pixels += QRectF(r.x() * k, r.y() * k, r.width() * k, r.height() * k).toAlignedRect();
+        m_canvas->put(pixels);
+    }
+    painted(whole);
+}
 
-    if (!l.lit.isEmpty()) {
+void SelectionOverlay::paintOverFrozen(const QRegion &region, const QImage &display)
+{
+    // The window system shows the frozen screen itself, darkened where
+    // nothing is selected. The program paints, piece by piece, what lies
+    // over it now, and where the frame on the screen is dark and stays
+    // dark: darkened afresh by the window system, that would show bright
+    // for a moment. A paint of the whole window (the first, or after the
+    // window system lost it) is all the window system's but for what lies
+    // over the screen.
+    const Layout l = layout();
+    const QRegion exposed = region & rect();
+    const QRegion marks = marksOf(l);
+    const QRect bright = l.bright.toAlignedRect();
+    QRegion pieces = exposed & marks;
+    if (exposed != QRegion(rect()))
+        pieces += exposed - bright - m_brightShown;
+    const QRegion frozen = exposed - pieces;
+    const qreal k = m_canvas->image().devicePixelRatio();
+    const auto toPixels = [k](const QRegion &r) {
+        QRegion pixels;
+        for (const QRect &x : r)
+            pixels += QRectF(x.x() * k, x.y() * k, x.width() * k, x.height() * k).toAlignedRect();
+        return pixels;
+    };
+    m_canvas->putFrozen(toPixels(frozen), toPixels(frozen - bright), Dim.alpha());
+
+    const qreal sx = width() > 0 ? qreal(display.width()) / width() : 1.0;
+    const qreal sy = height() > 0 ? qreal(display.height()) / height() : 1.0;
+    const QRect windowPixels = toPixels(rect()).boundingRect();
+    for (const QRect &put : coalesced(toPixels(pieces))) {
+        // Painted with a margin: lines cut off at the piece's own edge end
+        // on other pixels than the same lines drawn whole.
+        constexpr int margin = 8;
+        const QRect r = put.adjusted(-margin, -margin, margin, margin) & windowPixels;
+        QImage piece(r.size(), QImage::Format_RGB32);
+        if (piece.isNull())
+            continue;
+        piece.setDevicePixelRatio(k);
+        QPainter p(&piece);
+        // Device pixel (0,0) of the piece is the window's pixel r.topLeft().
+        p.translate(-r.x() / k, -r.y() / k);
+        const QRectF within(r.x() / k, r.y() / k, r.width() / k, r.height() / k);
+        const QRegion all(within.toAlignedRect());
+        if (!paintFrozen(p, display, all - bright, all & bright)) {
+            p.drawImage(within, display, QRectF(within.x() * sx, within.y() * sy, within.width() * sx, within.height() * sy));
+            for (const QRect &d : all - bright)
+                p.fillRect(d, Dim);
+        }
+        paintMarks(p, l, within);
+        p.end();
+        m_canvas->putPiece(piece.copy(put.translated(-r.topLeft())), put.topLeft());
+    }
+    m_brightShown = (m_brightShown - exposed) + (exposed & bright);
+}
+
+void SelectionOverlay::paintMarks(QPainter &p, const Layout &l, const QRectF &within)
+{
+    // Only what reaches `within`, in the order they lie over each other.
+    constexpr int margin = HandleSize + 2;
+    if (!l.lit.isEmpty() && l.lit.adjusted(-margin, -margin, margin, margin).intersects(within)) {
         // A dark and a light line, so the edge shows on any picture.
         const QRectF edge = l.lit.adjusted(0.5, 0.5, -0.5, -0.5);
         p.setPen(QPen(QColor(0, 0, 0, 170), 1));
@@ -276,15 +401,26 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
 
     // A guide along each element edge that the selection snapped to.
     for (const QLineF &g : l.guides) {
-        const QLineF line = g.translated(g.dx() == 0 ? QPointF(-0.5, 0) : QPointF(0, -0.5));
+        if (!QRectF(g.p1(), g.p2()).normalized().adjusted(-2, -2, 2, 2).intersects(within))
+            continue;
+        const bool vertical = g.dx() == 0;
+        const QLineF line = g.translated(vertical ? QPointF(-0.5, 0) : QPointF(0, -0.5));
         p.setPen(QPen(QColor(0, 0, 0, 170), 3));
         p.drawLine(line);
-        QPen dashed(QColor(255, 200, 0), 1, Qt::DashLine);
-        p.setPen(dashed);
-        p.drawLine(line);
+        // Dashes of 4 pixels, 2 apart, one by one along the middle of that:
+        // a dashed pen begins its pattern afresh where the line is cut off
+        // at the edge of what is painted.
+        const QPointF from(std::min(g.x1(), g.x2()), std::min(g.y1(), g.y2()));
+        const qreal length = vertical ? std::abs(g.dy()) : std::abs(g.dx());
+        for (qreal at = 0; at < length; at += 6) {
+            const qreal n = std::min<qreal>(4, length - at);
+            const QRectF dash = vertical ? QRectF(from.x() - 1, from.y() + at, 1, n) : QRectF(from.x() + at, from.y() - 1, n, 1);
+            if (dash.intersects(within))
+                p.fillRect(dash, QColor(255, 200, 0));
+        }
     }
 
-    if (!l.label.isEmpty()) {
+    if (!l.label.isEmpty() && QRectF(l.label).intersects(within)) {
         const QString text = labelText();
         p.fillRect(l.label, QColor(0, 0, 0, 190));
         p.setPen(Qt::white);
@@ -296,30 +432,27 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
     }
 
     // The key hint, faint while the pointer is near it.
-    p.save();
-    p.setOpacity(l.hintFaded ? 0.25 : 1.0);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 30, 30, 200));
-    p.drawRoundedRect(l.hint, 6, 6);
-    p.setPen(Qt::white);
-    p.drawText(l.hint.adjusted(12, 0, -12, 0), Qt::AlignCenter, l.hintText);
-    p.restore();
+    if (QRectF(l.hint).intersects(within)) {
+        p.save();
+        p.setOpacity(l.hintFaded ? 0.25 : 1.0);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(30, 30, 30, 200));
+        p.drawRoundedRect(l.hint, 6, 6);
+        p.setPen(Qt::white);
+        p.drawText(l.hint.adjusted(12, 0, -12, 0), Qt::AlignCenter, l.hintText);
+        p.restore();
+    }
 
-    if (!l.magnifier.isEmpty()) {
+    if (!l.magnifier.isEmpty() && QRectF(l.magnifier).intersects(within)) {
         if (const auto under = m_selector.pixelUnderCursor(); under && under->first == m_screen)
             magnifier::paint(p, l.magnifier, m_selector.screen(m_screen).image, under->second,
                              m_selector.cursorPosition());
     }
-    p.end();
-    if (m_canvas) {
-        const qreal k = m_canvas->image().devicePixelRatio();
-        QRegion pixels;
-        for (const QRect &r : event->region())
-            pixels += QRectF(r.x() * k, r.y() * k, r.width() * k, r.height() * k).toAlignedRect();
-        m_canvas->put(pixels);
-    }
+}
 
+void SelectionOverlay::painted(bool whole)
+{
     if (whole) {
         m_paintedSize = size();
         m_canvasCurrent = m_canvas != nullptr;

@@ -86,6 +86,13 @@ protected:
 private:
     void updateCursorShape();
     bool paintFrozen(QPainter &p, const QImage &display, const QRegion &dark, const QRegion &bright);
+    void paintOverFrozen(const QRegion &region, const QImage &display);
+    void paintMarks(QPainter &p, const Layout &l, const QRectF &within);
+    void renderGlyphsAhead();
+    void painted(bool whole);
+    // Where the selection's outline, the read-out, the magnifier, the hint
+    // and the guides of a layout are drawn.
+    static QRegion marksOf(const Layout &l);
     void onScreen();
     void fullScreenAsPainted();
     QString labelText() const;
@@ -99,6 +106,7 @@ private:
     bool m_onScreen = false; // painted as the screen shows it (full screen under Wayland)
     QSize m_paintedSize;     // the size of the last frame painted whole
     bool m_canvasCurrent = false; // the canvas holds that frame and nothing changed since
+    QRegion m_brightShown; // where the frame on the screen shows the frozen screen undimmed
     int m_wheel = 0;
     QString m_labelLogged; // the read-out as last written to the capture log
 };
