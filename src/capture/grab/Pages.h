@@ -13,41 +13,30 @@
 
 namespace lumaro::capture {
 
-// Has the kernel give every page of `bytes` at `data` now, writable: one
-// call instead of a fault on each page as it is first touched. False where
-// the kernel cannot (before Linux 5.14); the pages then come as they are
-// touched.
-inline bool makePagesReady(void *data, std::size_t bytes)
+// Has the kernel map every page of `bytes` at `data` now, as `advice`
+// (MADV_POPULATE_WRITE or _READ) asks: one call instead of a fault on each
+// page as it is first touched. False where the kernel cannot (before Linux
+// 5.14); the pages then come as they are touched.
+inline bool populatePages(const void *data, std::size_t bytes, int advice)
 {
-#if defined(MADV_POPULATE_WRITE)
     // From the page the memory begins in.
     const auto page = quintptr(sysconf(_SC_PAGESIZE));
     const auto start = reinterpret_cast<quintptr>(data) & ~(page - 1);
     const auto end = reinterpret_cast<quintptr>(data) + bytes;
-    return madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE) == 0;
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-    return false;
-#endif
+    return madvise(reinterpret_cast<void *>(start), end - start, advice) == 0;
 }
 
-// Has the kernel map every page of `bytes` at `data` for reading now, in
-// one call, rather than at a fault each as they are first read. False
-// where the kernel cannot (before Linux 5.14).
+#if defined(MADV_POPULATE_WRITE) && defined(MADV_POPULATE_READ)
+// Every page, writable; every page, for reading.
+inline bool makePagesReady(void *data, std::size_t bytes) { return populatePages(data, bytes, MADV_POPULATE_WRITE); }
 inline bool makePagesReadable(const void *data, std::size_t bytes)
 {
-#if defined(MADV_POPULATE_READ)
-    const auto page = quintptr(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<quintptr>(data) & ~(page - 1);
-    const auto end = reinterpret_cast<quintptr>(data) + bytes;
-    return madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_READ) == 0;
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-    return false;
-#endif
+    return populatePages(data, bytes, MADV_POPULATE_READ);
 }
+#else
+inline bool makePagesReady(void *, std::size_t) { return false; }
+inline bool makePagesReadable(const void *, std::size_t) { return false; }
+#endif
 
 // The first reading of fresh memory costs most of a copy's time, spent in
 // the kernel a page at a time: two threads share it.
