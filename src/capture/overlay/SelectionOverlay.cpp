@@ -259,6 +259,7 @@ void SelectionOverlay::refresh()
     region += marksOf(m_painted) + marksOf(now);
     m_painted = now;
     m_canvasCurrent = false;
+    m_changed += region;
     update(region);
     updateCursorShape();
 }
@@ -328,15 +329,22 @@ void SelectionOverlay::paintOverFrozen(const QRegion &region, const QImage &disp
     // nothing is selected. The program paints, piece by piece, what lies
     // over it now, and where the frame on the screen is dark and stays
     // dark: darkened afresh by the window system, that would show bright
-    // for a moment. A paint of the whole window (the first, or after the
-    // window system lost it) is all the window system's but for what lies
-    // over the screen.
+    // for a moment. A paint of the whole window with nothing of it on the
+    // screen (the first, or after the window system lost it all) is the
+    // window system's but for what lies over the screen.
     const Layout l = layout();
-    const QRegion exposed = region & rect();
+    QRegion exposed = region & rect();
+    // Nothing lost since the last put: only what changed is painted, even
+    // where Qt asks for more (the whole window as it shows, with a change
+    // that came before that paint merged into it).
+    const bool intact = m_canvas->stillShown();
+    if (intact)
+        exposed &= m_changed;
+    m_changed = QRegion();
     const QRegion marks = marksOf(l);
     const QRect bright = l.bright.toAlignedRect();
     QRegion pieces = exposed & marks;
-    if (exposed != QRegion(rect()))
+    if (intact || exposed != QRegion(rect()))
         pieces += exposed - bright - m_brightShown;
     const QRegion frozen = exposed - pieces;
     const qreal k = m_canvas->image().devicePixelRatio();

@@ -107,6 +107,7 @@ private:
     QSize m_paintedSize;     // the size of the last frame painted whole
     bool m_canvasCurrent = false; // the canvas holds that frame and nothing changed since
     QRegion m_brightShown; // where the frame on the screen shows the frozen screen undimmed
+    QRegion m_changed;     // what changes touched since the last paint
     int m_wheel = 0;
     QString m_labelLogged; // the read-out as last written to the capture log
 };
