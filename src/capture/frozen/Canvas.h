@@ -38,8 +38,9 @@ public:
     // Whether all that was put is on the screen still: the window system
     // has told of no loss of it since.
     virtual bool stillShown() const { return false; }
-    // A piece painted by the program (32-bit, opaque), its top left on
-    // device pixel `at`; over whatever putFrozen() put there.
+    // A piece painted by the program (32-bit, opaque, its lines possibly
+    // further apart than its width), its top left on device pixel `at`;
+    // over whatever putFrozen() put there.
     virtual void putPiece(const QImage &piece, QPoint at)
     {
         Q_UNUSED(piece);

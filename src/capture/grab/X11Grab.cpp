@@ -197,13 +197,22 @@ public:
     {
         if (piece.isNull() || piece.depth() != 32)
             return;
-        const std::size_t line = std::size_t(piece.bytesPerLine());
+        // The server takes the lines one after the other, with nothing between.
+        const std::size_t line = std::size_t(piece.width()) * 4;
+        const bool packed = std::size_t(piece.bytesPerLine()) == line;
         const int rows = int(std::clamp<std::size_t>(m_largest / line, 1, std::size_t(piece.height())));
         for (int top = 0; top < piece.height(); top += rows) {
             const int n = std::min(rows, piece.height() - top);
+            const uchar *data = piece.constScanLine(top);
+            if (!packed) {
+                m_lines.resize(line * std::size_t(n));
+                for (int y = 0; y < n; ++y)
+                    std::memcpy(m_lines.data() + std::size_t(y) * line, piece.constScanLine(top + y), line);
+                data = m_lines.data();
+            }
             putDone(xcb_put_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc, uint16_t(piece.width()),
                                   uint16_t(n), int16_t(at.x()), int16_t(at.y() + top), 0, 24,
-                                  uint32_t(line * std::size_t(n)), piece.constScanLine(top)));
+                                  uint32_t(line * std::size_t(n)), data));
         }
         xcb_flush(m_conn);
     }
@@ -224,6 +233,7 @@ private:
     std::shared_ptr<Watch> m_watch;
     QImage m_keep, m_frozen;
     std::size_t m_largest = 0;
+    std::vector<uchar> m_lines; // a piece's lines, packed for the server
 };
 
 } // namespace

@@ -364,9 +364,15 @@ void SelectionOverlay::paintOverFrozen(const QRegion &region, const QImage &disp
         // on other pixels than the same lines drawn whole.
         constexpr int margin = 8;
         const QRect r = put.adjusted(-margin, -margin, margin, margin) & windowPixels;
-        QImage piece(r.size(), QImage::Format_RGB32);
-        if (piece.isNull())
+        // Every piece of every frame in the same memory, kept while the
+        // window lives, not a fresh allocation for each.
+        if (m_pieceMemory.width() < r.width() || m_pieceMemory.height() < r.height())
+            m_pieceMemory = QImage(std::max(m_pieceMemory.width(), r.width()),
+                                   std::max(m_pieceMemory.height(), r.height()), QImage::Format_RGB32);
+        if (m_pieceMemory.isNull())
             continue;
+        const qsizetype line = m_pieceMemory.bytesPerLine();
+        QImage piece(m_pieceMemory.bits(), r.width(), r.height(), line, QImage::Format_RGB32);
         piece.setDevicePixelRatio(k);
         QPainter p(&piece);
         // Device pixel (0,0) of the piece is the window's pixel r.topLeft().
@@ -380,7 +386,10 @@ void SelectionOverlay::paintOverFrozen(const QRegion &region, const QImage &disp
         }
         paintMarks(p, l, within);
         p.end();
-        m_canvas->putPiece(piece.copy(put.translated(-r.topLeft())), put.topLeft());
+        const QPoint at = put.topLeft() - r.topLeft();
+        m_canvas->putPiece(QImage(piece.constBits() + at.y() * line + at.x() * 4, put.width(), put.height(), line,
+                                  QImage::Format_RGB32),
+                           put.topLeft());
     }
     m_brightShown = (m_brightShown - exposed) + (exposed & bright);
 }

@@ -108,6 +108,7 @@ private:
     bool m_canvasCurrent = false; // the canvas holds that frame and nothing changed since
     QRegion m_brightShown; // where the frame on the screen shows the frozen screen undimmed
     QRegion m_changed;     // what changes touched since the last paint
+    QImage m_pieceMemory;  // what the pieces over the frozen screen are painted in
     int m_wheel = 0;
     QString m_labelLogged; // the read-out as last written to the capture log
 };
