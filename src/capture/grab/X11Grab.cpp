@@ -66,6 +66,21 @@ std::vector<std::pair<QString, QRect>> monitors(xcb_connection_t *c, xcb_window_
 
 void detachAndFree(void *address) { shmdt(address); }
 
+// Puts these pixels of the shared memory `segment` (a picture of `all`) on
+// `window`, each at its own place; the number of the last request, 0 for none.
+unsigned int putShared(xcb_connection_t *c, xcb_window_t window, xcb_gcontext_t gc, xcb_shm_seg_t segment, QRect all,
+                       const QRegion &pixels)
+{
+    unsigned int last = 0;
+    for (QRect r : pixels)
+        if (r &= all; !r.isEmpty())
+            last = xcb_shm_put_image(c, window, gc, uint16_t(all.width()), uint16_t(all.height()), int16_t(r.x()),
+                                     int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), int16_t(r.x()),
+                                     int16_t(r.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0)
+                       .sequence;
+    return last;
+}
+
 // A selector window painted in the shared memory the screen was read into.
 class SharedCanvas final : public Canvas
 {
@@ -96,16 +111,8 @@ public:
     }
     void put(const QRegion &pixels) override
     {
-        const QRect all = m_image.rect();
-        for (QRect r : pixels) {
-            r &= all;
-            if (r.isEmpty())
-                continue;
-            xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(all.width()), uint16_t(all.height()), int16_t(r.x()),
-                              int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), int16_t(r.x()),
-                              int16_t(r.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment, 0);
+        if (putShared(m_conn, m_window, m_gc, m_segment, m_image.rect(), pixels))
             m_putPending = true;
-        }
         xcb_flush(m_conn);
     }
 
@@ -118,6 +125,19 @@ private:
     bool m_putPending = false;
 };
 
+} // namespace
+
+// What a ServerCanvas has put on its window, and whether the server has
+// since lost any of it (an expose that came after the last put).
+struct X11Grab::PutWatch
+{
+    xcb_window_t window = 0;
+    unsigned int lastPut = 0; // the last put's request number
+    bool put = false, lost = false;
+};
+
+namespace {
+
 // A selector window over a frozen screen that the X server shows itself:
 // put from the shared memory it read the screen into, darkened by the
 // render extension, with the program's pieces put over it. The shared
@@ -126,15 +146,6 @@ private:
 class ServerCanvas final : public Canvas
 {
 public:
-    // What has been put on the window, and whether the server has since
-    // lost any of it (an expose that came after the last put).
-    struct Watch
-    {
-        xcb_window_t window = 0;
-        unsigned int lastPut = 0; // the last put's request number
-        bool put = false, lost = false;
-    };
-
     // `frozen` is the shared memory as the picture holds it, kept here while
     // the canvas lives.
     ServerCanvas(xcb_connection_t *c, xcb_window_t window, xcb_shm_seg_t segment, const QImage &frozen, qreal ratio,
@@ -144,7 +155,7 @@ public:
         , m_segment(segment)
         , m_gc(xcb_generate_id(c))
         , m_picture(xcb_generate_id(c))
-        , m_watch(std::make_shared<Watch>())
+        , m_watch(std::make_shared<X11Grab::PutWatch>())
         , m_keep(frozen)
         // Over the same pixels, with the screen's ratio: setting it on a
         // shared copy would copy the pixels.
@@ -166,21 +177,15 @@ public:
         xcb_flush(m_conn);
     }
     QImage &image() override { return m_frozen; }
-    std::weak_ptr<Watch> watch() const { return m_watch; }
+    std::weak_ptr<X11Grab::PutWatch> watch() const { return m_watch; }
     bool stillShown() const override { return m_watch->put && !m_watch->lost; }
     void put(const QRegion &pixels) override { putFrozen(pixels, {}, 0); }
     bool showsFrozen() const override { return true; }
     void putFrozen(const QRegion &pixels, const QRegion &dark, int alpha) override
     {
         const QRect all = m_frozen.rect();
-        for (QRect r : pixels) {
-            r &= all;
-            if (!r.isEmpty())
-                putDone(xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(all.width()), uint16_t(all.height()),
-                                          int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
-                                          int16_t(r.x()), int16_t(r.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, m_segment,
-                                          0));
-        }
+        if (const unsigned int last = putShared(m_conn, m_window, m_gc, m_segment, all, pixels))
+            putDone(last);
         std::vector<xcb_rectangle_t> rects;
         for (QRect r : dark)
             if (r &= all; !r.isEmpty())
@@ -189,7 +194,8 @@ public:
             // Colours are premultiplied, 16 bits a channel: black at alpha/255.
             const xcb_render_color_t black{ 0, 0, 0, uint16_t(alpha * 257) };
             putDone(xcb_render_fill_rectangles(m_conn, XCB_RENDER_PICT_OP_OVER, m_picture, black,
-                                               uint32_t(rects.size()), rects.data()));
+                                               uint32_t(rects.size()), rects.data())
+                        .sequence);
         }
         xcb_flush(m_conn);
     }
@@ -212,15 +218,16 @@ public:
             }
             putDone(xcb_put_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, m_gc, uint16_t(piece.width()),
                                   uint16_t(n), int16_t(at.x()), int16_t(at.y() + top), 0, 24,
-                                  uint32_t(line * std::size_t(n)), data));
+                                  uint32_t(line * std::size_t(n)), data)
+                        .sequence);
         }
         xcb_flush(m_conn);
     }
 
 private:
-    void putDone(xcb_void_cookie_t request)
+    void putDone(unsigned int request)
     {
-        m_watch->lastPut = request.sequence;
+        m_watch->lastPut = request;
         m_watch->put = true;
         m_watch->lost = false;
     }
@@ -230,7 +237,7 @@ private:
     xcb_shm_seg_t m_segment;
     xcb_gcontext_t m_gc;
     xcb_render_picture_t m_picture;
-    std::shared_ptr<Watch> m_watch;
+    std::shared_ptr<X11Grab::PutWatch> m_watch;
     QImage m_keep, m_frozen;
     std::size_t m_largest = 0;
     std::vector<uchar> m_lines; // a piece's lines, packed for the server
@@ -534,10 +541,8 @@ std::unique_ptr<Canvas> X11Grab::canvas(QWindow *window, int screen)
             qCDebug(lcCapture, "selector: screen %d shown by the X server", screen);
             // This side's mapping is the picture's from now on, whatever
             // becomes of the canvas or the reading.
-            void *address = std::exchange(m.address, nullptr);
-            m.frozen = QImage(static_cast<uchar *>(address), size.width(), size.height(), size.width() * 4,
-                              QImage::Format_RGB32, detachAndFree, address);
-            m.address = address;
+            m.frozen = QImage(static_cast<uchar *>(m.address), size.width(), size.height(), size.width() * 4,
+                              QImage::Format_RGB32, detachAndFree, m.address);
             auto canvas = std::make_unique<ServerCanvas>(m_conn, id, m.segment, m.frozen, m.ratio, m_rootFormat);
             m_shown.push_back(canvas->watch());
             return canvas;
@@ -576,8 +581,7 @@ bool X11Grab::nativeEventFilter(const QByteArray &type, void *message, qintptr *
         // last request read).
         const auto *e = reinterpret_cast<const xcb_expose_event_t *>(event);
         for (const auto &w : m_shown)
-            if (const auto watch = std::static_pointer_cast<ServerCanvas::Watch>(w.lock());
-                watch && watch->window == e->window && watch->put
+            if (const auto watch = w.lock(); watch && watch->window == e->window && watch->put
                 && int16_t(uint16_t(e->sequence - uint16_t(watch->lastPut))) >= 0)
                 watch->lost = true;
         break;

@@ -42,6 +42,7 @@ public:
     std::vector<WindowOnScreen> windows(const QList<QWindow *> &own, const QList<WId> &skip) override;
     std::optional<QPoint> pointerPixel(QPointF at) override;
     bool movePointer(QPoint pixel) override;
+    struct PutWatch; // what a window showing a frozen screen has had put on it
 
 private:
     // Records where each pointer event happened, before Qt rounds it.
@@ -89,7 +90,7 @@ private:
     quint32 m_rootFormat = 0; // the render extension's format of the root's visual; 0 without it
     std::vector<Mapping> m_mapping;
     std::vector<WindowOnScreen> m_windows; // as they were when the screens were read
-    std::vector<std::weak_ptr<void>> m_shown; // what each canvas that shows the frozen screen has put
+    std::vector<std::weak_ptr<PutWatch>> m_shown; // what each canvas that shows the frozen screen has put
     quint8 m_xinput = 0; // the input extension's opcode, which Qt's pointer events come through
     PointerTrail m_trail;
 };

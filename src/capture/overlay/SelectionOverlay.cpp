@@ -271,10 +271,6 @@ void SelectionOverlay::paintEvent(QPaintEvent *event)
         return; // the picture is still on its way (GrabBackend::fetch)
     const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
     if (m_canvas && m_canvas->showsFrozen()) {
-        // Qt asks for the whole window twice as it shows, for the show and
-        // for the expose: the frame is on the screen already.
-        if (whole && m_canvasCurrent && m_paintedSize == size() && m_canvas->stillShown())
-            return;
         paintOverFrozen(event->region(), display);
         painted(whole);
         return;
