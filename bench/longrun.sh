@@ -161,7 +161,8 @@ fi
 # memory: "VmRSS Pss Private_Dirty" of the program, in KiB, then where the
 # resident part lies: "anon=… file=… shmem=…" (heap and other private
 # memory; pages of mapped files, fonts and libraries, which the kernel may
-# drop; shared memory such as the X11 window buffers).
+# drop; shared memory such as the X11 window buffers). Every mapping's
+# figures stay in $E2E_TMP/smaps-NAME.
 memory() {
   local rss
   let_go_of_clipboard
@@ -169,10 +170,22 @@ memory() {
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$APP_PID/status")
   awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%s %s %s", rss, p, d}' "/proc/$APP_PID/smaps_rollup"
   awk '/^RssAnon:/ {a = $2} /^RssFile:/ {f = $2} /^RssShmem:/ {s = $2} END {printf " (anon=%s file=%s shmem=%s)\n", a, f, s}' "/proc/$APP_PID/status"
-  # LONGRUN_SMAPS=DIR keeps every mapping's figures, one file a reading.
+  cat "/proc/$APP_PID/smaps" >"$E2E_TMP/smaps-$1" || true
+  # LONGRUN_SMAPS=DIR keeps them past the run, one file a reading.
   if [[ -n ${LONGRUN_SMAPS:-} ]]; then
-    mkdir -p "$LONGRUN_SMAPS" && cat "/proc/$APP_PID/smaps" >"$LONGRUN_SMAPS/smaps-$(date +%s%N)" || true
+    mkdir -p "$LONGRUN_SMAPS" && cp "$E2E_TMP/smaps-$1" "$LONGRUN_SMAPS/smaps-$(date +%s%N)-$1" || true
   fi
+}
+# grown EARLY LATE: the mappings whose resident part grew most between two
+# readings, by file name ([heap], [anonymous], a font, a library).
+grown() {
+  awk '
+    FNR == 1 { f++ }
+    /^[0-9a-f]+-[0-9a-f]+ / { name = NF >= 6 ? $6 : "[anonymous]"; sub(/.*\//, "", name); seen[name]; next }
+    /^Rss:/ { rss[f, name] += $2 }
+    END { for (n in seen) if (rss[2, n] > rss[1, n]) printf "%d %s\n", rss[2, n] - rss[1, n], n }' \
+    "$E2E_TMP/smaps-$1" "$E2E_TMP/smaps-$2" 2>/dev/null | sort -rn | head -n 4 |
+    awk '{printf "%s%s +%.1f MiB", (NR > 1 ? ", " : ""), $2, $1 / 1024}'
 }
 mib() { awk -v k="$1" 'BEGIN {printf "%.1f MiB", k / 1024}'; }
 
@@ -211,7 +224,7 @@ if ((status == 0)); then
 fi
 if ((status == 0)); then
   same_capture
-  early=$(memory)
+  early=$(memory early)
   if ((events > first)); then
     leg=2
     drive "$seed2" $((events - first)) "$E2E_TMP/events-2.log" || status=$?
@@ -223,7 +236,7 @@ if ((status == 0)); then
 fi
 if ((status == 0)); then
   same_capture
-  late=$(memory)
+  late=$(memory late)
 fi
 seconds=$((SECONDS - start))
 # How much of that the allocator merely keeps: the same once it has handed
@@ -231,7 +244,7 @@ seconds=$((SECONDS - start))
 trimmed=""
 if ((status == 0)) && command -v gdb >/dev/null &&
   gdb -p "$APP_PID" -batch -ex 'call (int) malloc_trim(0)' >/dev/null 2>&1; then
-  trimmed=$(memory)
+  trimmed=$(memory trimmed)
 fi
 
 # The program still runs (a zombie has ended).
@@ -272,6 +285,7 @@ fi
 
 echo "memory (KiB, VmRSS Pss Private_Dirty): after $first events ${early:-none}; at the end ${late:-none}" \
   "${trimmed:+(after malloc_trim(0): $trimmed)}"
+[[ -n $early && -n $late ]] && echo "grown most (resident, after $first events to the end): $(grown early late)"
 echo "reached: $(reached "$E2E_TMP"/events-*.log)"
 verdict=FAIL ratio=-
 if [[ -n $early && -n $late ]]; then
