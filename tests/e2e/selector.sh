@@ -128,5 +128,19 @@ expected=$(import -window root -crop "1x1+$cx+$cy" -depth 8 txt:- | sed -nE 's/.
 [[ $colour == "$expected" ]] || fail "C copied '$colour', the pixel is $expected"
 pass "C copies the colour under the pointer ($colour)"
 
+# 7. The frozen screen, darkened as QPainter darkens it, on the picture
+#    display: the pointer over 底层字号更改, far from it, so neither the
+#    highlight nor the magnifier is there.
+shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/bright.png"
+"$LUMARO_CONTROLS" darken "$E2E_TMP/bright.png" "$E2E_TMP/darkened.png" || fail "e2e_controls could not darken"
+open_selector
+xdotool mousemove $(centre Command9)
+settle 150
+shot "$px" "$py" "$pw" "$ph" "$E2E_TMP/under-selector.png"
+xdotool key Escape
+wait_gone "$OVERLAY"
+expect_picture "$E2E_TMP/under-selector.png" "$E2E_TMP/darkened.png" "the picture display under the selector"
+pass "the selector darkens the frozen screen as QPainter does"
+
 stop_program "$MAIN"
 finish
