@@ -23,7 +23,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <latch>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -71,6 +74,7 @@ private slots:
     void missingCaptureLibraryFails();
     void inputWaitsWhileTheFocusWindowIsGone();
     void iconsDrawnOnceLeaveNothingBehind();
+    void threadsAllocatingTogetherShareOneHeap();
 
 private:
     QTemporaryDir m_dir;
@@ -874,6 +878,41 @@ void TestPlatform::iconsDrawnOnceLeaveNothingBehind()
     const std::size_t after = mallinfo2().uordblks;
     const std::size_t grown = after > before ? after - before : 0;
     QVERIFY2(grown < 256 * 1024, qPrintable(u"%1 KiB still held after 20,000 icons"_s.arg(grown / 1024)));
+#endif
+}
+
+// Threads that allocate at the same time get no heaps of their own, each
+// of which would keep its freed pages to itself.
+void TestPlatform::threadsAllocatingTogetherShareOneHeap()
+{
+#if !defined(__GLIBC__)
+    QSKIP("glibc's heaps");
+#else
+    const auto heaps = [] {
+        char *text = nullptr;
+        std::size_t size = 0;
+        if (FILE *out = open_memstream(&text, &size)) {
+            malloc_info(0, out);
+            std::fclose(out);
+        }
+        const QByteArray xml(text, qsizetype(size));
+        std::free(text);
+        return xml.count("<heap nr=");
+    };
+    keepOneHeap();
+    const qsizetype before = heaps();
+    constexpr int count = 12;
+    std::latch allAllocated(count);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back([&allAllocated] {
+            void *block = std::malloc(4096);
+            allAllocated.arrive_and_wait();
+            std::free(block);
+        });
+    for (std::thread &t : threads)
+        t.join();
+    QCOMPARE(heaps(), before);
 #endif
 }
 

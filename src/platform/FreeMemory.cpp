@@ -26,6 +26,13 @@ void releaseMemoryLater()
     timer->start();
 }
 
+void keepOneHeap()
+{
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
 void keepPixmapCacheEmpty()
 {
     // A pixmap that costs more than the limit is not taken in, and its name

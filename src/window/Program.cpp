@@ -28,6 +28,7 @@ void prepareEnvironment()
     // The window is laid out in twips at 96 dpi, captions included.
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     guardThreadExit();
+    keepOneHeap();
 }
 
 void prepareApplication(QApplication &app)
