@@ -148,10 +148,8 @@ class ServerCanvas final : public Canvas
 public:
     // `frozen` is the shared memory as the picture holds it, kept here while
     // the canvas lives.
-    // `sharedPixmaps`: the server makes pixmaps of shared memory, so the
-    // dark part is put and darkened in one pass.
     ServerCanvas(xcb_connection_t *c, xcb_window_t window, xcb_shm_seg_t segment, const QImage &frozen, qreal ratio,
-                 xcb_render_pictformat_t format, bool sharedPixmaps)
+                 xcb_render_pictformat_t format)
         : m_conn(c)
         , m_window(window)
         , m_segment(segment)
@@ -169,24 +167,11 @@ public:
         const uint32_t noExposures = 0;
         xcb_create_gc(m_conn, m_gc, m_window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
         xcb_render_create_picture(m_conn, m_picture, m_window, format, 0, nullptr);
-        if (sharedPixmaps && frozen.bytesPerLine() == qsizetype(frozen.width()) * 4) {
-            m_source = xcb_generate_id(c);
-            m_sourcePicture = xcb_generate_id(c);
-            xcb_shm_create_pixmap(m_conn, m_source, m_window, uint16_t(frozen.width()), uint16_t(frozen.height()), 24,
-                                  m_segment, 0);
-            xcb_render_create_picture(m_conn, m_sourcePicture, m_source, format, 0, nullptr);
-        }
         // Most a plain request can carry, in bytes, less its header.
         m_largest = std::size_t(xcb_get_maximum_request_length(m_conn)) * 4 - 64;
     }
     ~ServerCanvas() override
     {
-        if (m_dimmer)
-            xcb_render_free_picture(m_conn, m_dimmer);
-        if (m_sourcePicture) {
-            xcb_render_free_picture(m_conn, m_sourcePicture);
-            xcb_free_pixmap(m_conn, m_source);
-        }
         xcb_render_free_picture(m_conn, m_picture);
         xcb_free_gc(m_conn, m_gc);
         xcb_flush(m_conn);
@@ -199,21 +184,6 @@ public:
     void putFrozen(const QRegion &pixels, const QRegion &dark, int alpha) override
     {
         const QRect all = m_frozen.rect();
-        if (m_sourcePicture && alpha > 0 && alpha < 256 && !dark.isEmpty()) {
-            // Each pixel written once: the dark part as the screen times
-            // (255 - alpha)/255, which is black at alpha over it, rounded alike.
-            if (const unsigned int last = putShared(m_conn, m_window, m_gc, m_segment, all, pixels - dark))
-                putDone(last);
-            for (QRect r : dark)
-                if (r &= all; !r.isEmpty()) {
-                    putDone(xcb_render_composite(m_conn, XCB_RENDER_PICT_OP_SRC, m_sourcePicture, dimmer(alpha),
-                                                 m_picture, int16_t(r.x()), int16_t(r.y()), 0, 0, int16_t(r.x()),
-                                                 int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()))
-                                .sequence);
-                }
-            xcb_flush(m_conn);
-            return;
-        }
         if (const unsigned int last = putShared(m_conn, m_window, m_gc, m_segment, all, pixels))
             putDone(last);
         std::vector<xcb_rectangle_t> rects;
@@ -255,20 +225,6 @@ public:
     }
 
 private:
-    // A mask of (255 - alpha)/255 everywhere.
-    xcb_render_picture_t dimmer(int alpha)
-    {
-        if (m_dimmer && m_dimmerAlpha == alpha)
-            return m_dimmer;
-        if (m_dimmer)
-            xcb_render_free_picture(m_conn, m_dimmer);
-        m_dimmer = xcb_generate_id(m_conn);
-        m_dimmerAlpha = alpha;
-        const xcb_render_color_t keep{ 0, 0, 0, uint16_t((255 - alpha) * 257) };
-        xcb_render_create_solid_fill(m_conn, m_dimmer, keep);
-        return m_dimmer;
-    }
-
     void putDone(unsigned int request)
     {
         m_watch->lastPut = request;
@@ -285,10 +241,6 @@ private:
     QImage m_keep, m_frozen;
     std::size_t m_largest = 0;
     std::vector<uchar> m_lines; // a piece's lines, packed for the server
-    xcb_pixmap_t m_source = 0; // the shared memory as a pixmap, and as a picture
-    xcb_render_picture_t m_sourcePicture = 0;
-    xcb_render_picture_t m_dimmer = 0;
-    int m_dimmerAlpha = 0;
 };
 
 } // namespace
@@ -457,11 +409,8 @@ GrabResult X11Grab::grab(const QList<QScreen *> &screens)
     const bool direct = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST && rootScreen->root_depth == 24;
     // A request of an extension the server lacks would close the connection.
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_conn, &xcb_shm_id);
-    const auto version = direct && shm && shm->present
-                             ? reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr))
-                             : Reply<xcb_shm_query_version_reply_t>(nullptr, &std::free);
-    m_shm = bool(version);
-    m_shmPixmaps = version && version->shared_pixmaps && version->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP;
+    m_shm = direct && shm && shm->present
+            && reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
     m_rootVisual = rootScreen->root_visual;
     m_rootFormat = 0;
     const xcb_query_extension_reply_t *render = xcb_get_extension_data(m_conn, &xcb_render_id);
@@ -589,14 +538,12 @@ std::unique_ptr<Canvas> X11Grab::canvas(QWindow *window, int screen)
         auto a = reply(xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, id), nullptr));
         if (a && a->visual == m_rootVisual) {
             m.canvas = m.onServer = true;
-            qCDebug(lcCapture, "selector: screen %d shown by the X server%s", screen,
-                    m_shmPixmaps ? ", put and darkened in one pass" : "");
+            qCDebug(lcCapture, "selector: screen %d shown by the X server", screen);
             // This side's mapping is the picture's from now on, whatever
             // becomes of the canvas or the reading.
             m.frozen = QImage(static_cast<uchar *>(m.address), size.width(), size.height(), size.width() * 4,
                               QImage::Format_RGB32, detachAndFree, m.address);
-            auto canvas = std::make_unique<ServerCanvas>(m_conn, id, m.segment, m.frozen, m.ratio, m_rootFormat,
-                                                         m_shmPixmaps);
+            auto canvas = std::make_unique<ServerCanvas>(m_conn, id, m.segment, m.frozen, m.ratio, m_rootFormat);
             m_shown.push_back(canvas->watch());
             return canvas;
         }

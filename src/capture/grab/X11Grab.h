@@ -86,7 +86,6 @@ private:
     xcb_connection_t *m_conn = nullptr;
     quint32 m_root = 0;
     bool m_shm = false;
-    bool m_shmPixmaps = false; // the server makes pixmaps of shared memory
     quint32 m_rootVisual = 0;
     quint32 m_rootFormat = 0; // the render extension's format of the root's visual; 0 without it
     std::vector<Mapping> m_mapping;
