@@ -7,7 +7,7 @@
 # window answers after every one. The corpus is made by badfiles.py.
 E2E_AS_USER=1
 source "$(dirname "$0")/lib.sh"
-need dbus-launch convert compare /usr/bin/python3
+need dbus-launch convert compare xclip /usr/bin/python3
 [[ -d "${LUMARO_TEST_DATA:-}" ]] || skip "LUMARO_TEST_DATA does not name the sample pictures"
 [[ $(id -u) -ne 0 ]] || skip "root reads every file; run as another user"
 
