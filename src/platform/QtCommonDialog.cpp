@@ -1,6 +1,7 @@
 #include "platform/QtCommonDialog.h"
 
 #include "common/ColorRef.h"
+#include "platform/DialogClose.h"
 #include "platform/FreeMemory.h"
 
 #include <QApplication>
@@ -85,20 +86,20 @@ QString chooseFile(const DialogSettings &settings, bool save)
 QString chooseFile(const DialogSettings &settings, bool save)
 {
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setWindowTitle(settings.title);
-    dialog.setNameFilters(nameFiltersFromFilterText(settings.filter));
-    dialog.setDefaultSuffix(settings.defaultExt);
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    const auto dialog = makeDialog<QFileDialog>(QApplication::activeWindow());
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setWindowTitle(settings.title);
+    dialog->setNameFilters(nameFiltersFromFilterText(settings.filter));
+    dialog->setDefaultSuffix(settings.defaultExt);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Qt 6.4's size grip asks a Wayland compositor to resize the window and
     // can crash doing so; the dialog's edges still resize it there.
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        dialog.setSizeGripEnabled(false);
-    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+        dialog->setSizeGripEnabled(false);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     releaseMemoryLater();
-    return accepted ? dialog.selectedFiles().constFirst() : QString();
+    return accepted ? dialog->selectedFiles().constFirst() : QString();
 }
 #endif
 
@@ -138,13 +139,13 @@ std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 #else
 std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 {
-    QColorDialog dialog(colorFromColorRef(current), QApplication::activeWindow());
-    dialog.setOption(QColorDialog::DontUseNativeDialog);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
+    const auto dialog = makeDialog<QColorDialog>(colorFromColorRef(current), QApplication::activeWindow());
+    dialog->setOption(QColorDialog::DontUseNativeDialog);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
     releaseMemoryLater();
     if (!accepted)
         return std::nullopt;
-    return colorRefFromColor(dialog.selectedColor());
+    return colorRefFromColor(dialog->selectedColor());
 }
 #endif
 

@@ -1,5 +1,7 @@
 #include "platform/QtMessagePrompt.h"
 
+#include "platform/DialogClose.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -8,11 +10,11 @@ namespace lumaro {
 MsgAnswer QtMessagePrompt::show(const QString &prompt, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
     const QMessageBox::Icon qicon = icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::Information;
-    QMessageBox box(qicon, title, prompt,
-                    buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setTextFormat(Qt::PlainText);
-    switch (box.exec()) {
+    const auto box = makeDialog<QMessageBox>(
+        qicon, title, prompt, buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+        QApplication::activeWindow());
+    box->setTextFormat(Qt::PlainText);
+    switch (box->exec()) {
     case QMessageBox::Yes:
         return MsgAnswer::Yes;
     case QMessageBox::No:

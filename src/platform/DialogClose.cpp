@@ -1,0 +1,153 @@
+#include "platform/DialogClose.h"
+
+#include "platform/FreeMemory.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <optional>
+
+namespace lumaro {
+
+namespace {
+
+std::optional<bool> activeForTests;
+
+bool isInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr int frameWaitMs = 200;
+constexpr int deleteAfterMs = 250;
+
+} // namespace
+
+DialogCloseGuard::DialogCloseGuard(QDialog *dialog)
+    : QObject(dialog)
+    , m_dialog(dialog)
+{
+    m_fallback.setSingleShot(true);
+    connect(&m_fallback, &QTimer::timeout, this, &DialogCloseGuard::hideNow);
+}
+
+bool DialogCloseGuard::active()
+{
+    if (activeForTests)
+        return *activeForTests;
+    static const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return wayland;
+}
+
+void DialogCloseGuard::setActiveForTests(bool on)
+{
+    activeForTests = on;
+}
+
+void DialogCloseGuard::watchWindow()
+{
+    QWindow *window = m_dialog->windowHandle();
+    if (!active() || !window || window == m_window)
+        return;
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_window = window;
+    window->installEventFilter(this);
+}
+
+void DialogCloseGuard::beginClose()
+{
+    m_closing = active() && m_window;
+}
+
+void DialogCloseGuard::hideAfterLastFrame()
+{
+    if (!m_closing)
+        return;
+    m_closing = false;
+    if (m_dialog->isHidden() || m_awaitingFrame)
+        return;
+    if (!m_window->isExposed()) {
+        hideNow();
+        return;
+    }
+    m_awaitingFrame = true;
+    m_window->requestUpdate();
+    m_fallback.start(frameWaitMs);
+}
+
+void DialogCloseGuard::hideNow()
+{
+    m_awaitingFrame = false;
+    m_fallback.stop();
+    m_dialog->hide();
+    if (m_wait)
+        m_wait->quit();
+}
+
+bool DialogCloseGuard::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window)
+        return QObject::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Close) {
+        // Done (a button, Esc): taken here, or the window would give up its
+        // platform window now. The dialog hides itself once it may.
+        if (m_closing || m_awaitingFrame)
+            return true;
+        // The window's close button: asked of the dialog as Qt would ask
+        // it, which ends in done() above when it agrees.
+        QCloseEvent close;
+        QCoreApplication::sendEvent(m_dialog, &close);
+        event->setAccepted(close.isAccepted());
+        return true;
+    }
+    if (type == QEvent::UpdateRequest && m_awaitingFrame) {
+        // Taken, not passed on: the window would paint and ask the
+        // compositor for another frame.
+        hideNow();
+        return true;
+    }
+    // Once done, nothing a person does is the dialog's.
+    if (m_awaitingFrame && isInput(type))
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+void DialogCloseGuard::dispose(QDialog *dialog, DialogCloseGuard *guard)
+{
+    if (!dialog)
+        return;
+    if (!guard || !guard->m_window) {
+        delete dialog;
+        return;
+    }
+    if (guard->m_awaitingFrame) {
+        QEventLoop wait;
+        guard->m_wait = &wait;
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+        guard->m_wait = nullptr;
+    }
+    dialog->hide();
+    guard->m_window->removeEventFilter(guard);
+    QTimer::singleShot(deleteAfterMs, dialog, [dialog] {
+        dialog->deleteLater();
+        releaseMemoryLater();
+    });
+}
+
+} // namespace lumaro
