@@ -19,6 +19,7 @@
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QLoggingCategory>
 #include <QPixmapCache>
@@ -863,30 +864,33 @@ void TestPlatform::inputWaitsWhileTheFocusWindowIsGone()
 void TestPlatform::doneDialogsKeepTheirWindowUntilTheyHide_data()
 {
     QTest::addColumn<bool>("wayland");
+    QTest::addColumn<bool>("messageBox");
     QTest::addColumn<int>("how");
     QTest::addColumn<int>("result");
-    QTest::newRow("a button") << true << 0 << int(QDialog::Accepted);
-    QTest::newRow("Esc") << true << 1 << int(QDialog::Rejected);
-    QTest::newRow("the window's close button") << true << 2 << int(QDialog::Rejected);
-    QTest::newRow("Esc, not under Wayland") << false << 1 << int(QDialog::Rejected);
+    QTest::newRow("a button") << true << false << 0 << int(QDialog::Accepted);
+    QTest::newRow("Esc") << true << false << 1 << int(QDialog::Rejected);
+    QTest::newRow("the window's close button") << true << false << 2 << int(QDialog::Rejected);
+    QTest::newRow("a message box's button") << true << true << 0 << int(QMessageBox::Ok);
+    QTest::newRow("a message box, Esc") << true << true << 1 << int(QMessageBox::Ok);
+    QTest::newRow("Esc, not under Wayland") << false << false << 1 << int(QDialog::Rejected);
 }
 
 void TestPlatform::doneDialogsKeepTheirWindowUntilTheyHide()
 {
     QFETCH(bool, wayland);
+    QFETCH(bool, messageBox);
     QFETCH(int, how);
     QFETCH(int, result);
     DialogCloseGuard::setActiveForTests(wayland);
     const auto restore = qScopeGuard([] { DialogCloseGuard::setActiveForTests(false); });
 
+    QWidget owner;
+    owner.show();
     QPointer<QDialog> seen;
     bool platformWindowWhenDone = false;
     int answer = -1;
-    {
-        const auto dialog = makeDialog<QDialog>();
+    const auto run = [&](auto dialog, QAbstractButton *ok) {
         seen = dialog.get();
-        auto *ok = new QPushButton(u"OK"_s, dialog.get());
-        connect(ok, &QPushButton::clicked, dialog.get(), &QDialog::accept);
         QTimer::singleShot(0, dialog.get(), [&] {
             QVERIFY(QTest::qWaitForWindowExposed(seen));
             if (how == 0)
@@ -898,12 +902,26 @@ void TestPlatform::doneDialogsKeepTheirWindowUntilTheyHide()
         });
         answer = dialog->exec();
         platformWindowWhenDone = dialog->windowHandle() && dialog->windowHandle()->handle();
+    };
+    if (messageBox) {
+        auto box = makeDialog<QMessageBox>(QMessageBox::Information, u"Lumaro"_s, u"已保存"_s, QMessageBox::Ok, &owner);
+        QAbstractButton *ok = box->button(QMessageBox::Ok);
+        run(std::move(box), ok);
+    } else {
+        auto dialog = makeDialog<QDialog>(&owner);
+        auto *ok = new QPushButton(u"OK"_s, dialog.get());
+        connect(ok, &QPushButton::clicked, dialog.get(), &QDialog::accept);
+        run(std::move(dialog), ok);
     }
     QCOMPARE(answer, result);
     QCOMPARE(platformWindowWhenDone, wayland);
     if (wayland) {
         QVERIFY(seen);
         QVERIFY(seen->isHidden());
+        // Until the compositor says otherwise, the hidden dialog is still
+        // the active window: the next dialog must not belong to it.
+        QApplication::setActiveWindow(seen);
+        QCOMPARE(dialogOwner(), &owner);
         QTRY_VERIFY(seen.isNull());
     } else {
         QVERIFY(seen.isNull());

@@ -2,6 +2,7 @@
 
 #include "platform/FreeMemory.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -37,12 +38,21 @@ constexpr int deleteAfterMs = 250;
 
 } // namespace
 
+QWidget *dialogOwner()
+{
+    QWidget *window = QApplication::activeWindow();
+    while (window && !window->isVisible())
+        window = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    return window;
+}
+
 DialogCloseGuard::DialogCloseGuard(QDialog *dialog)
     : QObject(dialog)
     , m_dialog(dialog)
 {
     m_fallback.setSingleShot(true);
     connect(&m_fallback, &QTimer::timeout, this, &DialogCloseGuard::hideNow);
+    connect(dialog, &QDialog::finished, this, &DialogCloseGuard::hideAfterLastFrame);
 }
 
 bool DialogCloseGuard::active()
@@ -69,17 +79,9 @@ void DialogCloseGuard::watchWindow()
     window->installEventFilter(this);
 }
 
-void DialogCloseGuard::beginClose()
-{
-    m_closing = active() && m_window;
-}
-
 void DialogCloseGuard::hideAfterLastFrame()
 {
-    if (!m_closing)
-        return;
-    m_closing = false;
-    if (m_dialog->isHidden() || m_awaitingFrame)
+    if (!m_window || m_dialog->isHidden() || m_awaitingFrame)
         return;
     if (!m_window->isExposed()) {
         hideNow();
@@ -105,12 +107,12 @@ bool DialogCloseGuard::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const QEvent::Type type = event->type();
     if (type == QEvent::Close) {
-        // Done (a button, Esc): taken here, or the window would give up its
-        // platform window now. The dialog hides itself once it may.
-        if (m_closing || m_awaitingFrame)
+        // Taken here, or the window would give up its platform window now.
+        // The dialog is asked as the window would ask it: its close button
+        // ends in its being done, as a button or Esc do. Done, it hides once
+        // it may (finished, below), which ends its exec().
+        if (m_awaitingFrame)
             return true;
-        // The window's close button: asked of the dialog as Qt would ask
-        // it, which ends in done() above when it agrees.
         QCloseEvent close;
         QCoreApplication::sendEvent(m_dialog, &close);
         event->setAccepted(close.isAccepted());
@@ -143,7 +145,8 @@ void DialogCloseGuard::dispose(QDialog *dialog, DialogCloseGuard *guard)
         guard->m_wait = nullptr;
     }
     dialog->hide();
-    guard->m_window->removeEventFilter(guard);
+    if (guard->m_window)
+        guard->m_window->removeEventFilter(guard);
     QTimer::singleShot(deleteAfterMs, dialog, [dialog] {
         dialog->deleteLater();
         releaseMemoryLater();

@@ -36,8 +36,6 @@ public:
     static void setActiveForTests(bool on);
 
     void watchWindow();
-    void beginClose();
-    void hideAfterLastFrame();
 
     // Waits (at most 0.2 s) for the dialog to hide, then deletes it later;
     // deletes it at once where the guard is not active.
@@ -47,15 +45,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void hideAfterLastFrame();
     void hideNow();
 
     QDialog *m_dialog;
     QPointer<QWindow> m_window;
     QTimer m_fallback;
     QEventLoop *m_wait = nullptr;
-    bool m_closing = false;
     bool m_awaitingFrame = false;
 };
+
+// The window a new dialog belongs to: the active one, or where that is a
+// dialog already hidden (under Wayland the compositor says a little later
+// that another window is active) the nearest shown window it belongs to.
+// A dialog owned by one that is on its way out would go with it.
+QWidget *dialogOwner();
 
 template<typename Dialog>
 class GuardedDialog final : public Dialog
@@ -66,13 +70,6 @@ public:
         : Dialog(std::forward<Args>(args)...)
         , m_guard(new DialogCloseGuard(this))
     {
-    }
-
-    void done(int result) override
-    {
-        m_guard->beginClose();
-        Dialog::done(result);
-        m_guard->hideAfterLastFrame();
     }
 
     DialogCloseGuard *closeGuard() const { return m_guard; }

@@ -86,7 +86,7 @@ QString chooseFile(const DialogSettings &settings, bool save)
 QString chooseFile(const DialogSettings &settings, bool save)
 {
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
-    const auto dialog = makeDialog<QFileDialog>(QApplication::activeWindow());
+    const auto dialog = makeDialog<QFileDialog>(dialogOwner());
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowTitle(settings.title);
     dialog->setNameFilters(nameFiltersFromFilterText(settings.filter));
@@ -139,7 +139,7 @@ std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 #else
 std::optional<std::uint32_t> QtCommonDialog::color(std::uint32_t current)
 {
-    const auto dialog = makeDialog<QColorDialog>(colorFromColorRef(current), QApplication::activeWindow());
+    const auto dialog = makeDialog<QColorDialog>(colorFromColorRef(current), dialogOwner());
     dialog->setOption(QColorDialog::DontUseNativeDialog);
     const bool accepted = dialog->exec() == QDialog::Accepted;
     releaseMemoryLater();

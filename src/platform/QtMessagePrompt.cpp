@@ -2,7 +2,6 @@
 
 #include "platform/DialogClose.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace lumaro {
@@ -12,7 +11,7 @@ MsgAnswer QtMessagePrompt::show(const QString &prompt, MsgButtons buttons, MsgIc
     const QMessageBox::Icon qicon = icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::Information;
     const auto box = makeDialog<QMessageBox>(
         qicon, title, prompt, buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-        QApplication::activeWindow());
+        dialogOwner());
     box->setTextFormat(Qt::PlainText);
     switch (box->exec()) {
     case QMessageBox::Yes:
