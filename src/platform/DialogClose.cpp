@@ -109,8 +109,8 @@ bool DialogCloseGuard::eventFilter(QObject *watched, QEvent *event)
     if (type == QEvent::Close) {
         // Taken here, or the window would give up its platform window now.
         // The dialog is asked as the window would ask it: its close button
-        // ends in its being done, as a button or Esc do. Done, it hides once
-        // it may (finished, below), which ends its exec().
+        // ends in its being done, as a button or Esc do. Once finished, it
+        // hides when it may (hideAfterLastFrame), which ends its exec().
         if (m_awaitingFrame)
             return true;
         QCloseEvent close;
