@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -97,8 +96,6 @@ void DialogCloseGuard::hideNow()
     m_awaitingFrame = false;
     m_fallback.stop();
     m_dialog->hide();
-    if (m_wait)
-        m_wait->quit();
 }
 
 bool DialogCloseGuard::eventFilter(QObject *watched, QEvent *event)
@@ -138,13 +135,8 @@ void DialogCloseGuard::dispose(QDialog *dialog, DialogCloseGuard *guard)
         delete dialog;
         return;
     }
-    if (guard->m_awaitingFrame) {
-        QEventLoop wait;
-        guard->m_wait = &wait;
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
-        guard->m_wait = nullptr;
-    }
-    dialog->hide();
+    // exec() has ended with the hide; a dialog let go of sooner hides now.
+    guard->hideNow();
     if (guard->m_window)
         guard->m_window->removeEventFilter(guard);
     QTimer::singleShot(deleteAfterMs, dialog, [dialog] {

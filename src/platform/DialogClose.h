@@ -7,7 +7,6 @@
 #include <memory>
 #include <utility>
 
-class QEventLoop;
 class QShowEvent;
 class QWindow;
 
@@ -37,8 +36,8 @@ public:
 
     void watchWindow();
 
-    // Waits (at most 0.2 s) for the dialog to hide, then deletes it later;
-    // deletes it at once where the guard is not active.
+    // Deletes the dialog a quarter of a second after it hid; at once where
+    // the guard is not active.
     static void dispose(QDialog *dialog, DialogCloseGuard *guard);
 
 protected:
@@ -51,7 +50,6 @@ private:
     QDialog *m_dialog;
     QPointer<QWindow> m_window;
     QTimer m_fallback;
-    QEventLoop *m_wait = nullptr;
     bool m_awaitingFrame = false;
 };
 
