@@ -137,8 +137,7 @@ void DialogCloseGuard::dispose(QDialog *dialog, DialogCloseGuard *guard)
     }
     // exec() has ended with the hide; a dialog let go of sooner hides now.
     guard->hideNow();
-    if (guard->m_window)
-        guard->m_window->removeEventFilter(guard);
+    guard->m_window->removeEventFilter(guard);
     QTimer::singleShot(deleteAfterMs, dialog, [dialog] {
         dialog->deleteLater();
         releaseMemoryLater();
