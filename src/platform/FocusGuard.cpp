@@ -40,8 +40,11 @@ protected:
     {
         if (!canMoveFocus(event->type()))
             return QObject::eventFilter(watched, event);
+        // Qt keeps its focus on a window that has gone or is hidden until
+        // the compositor says where the keyboard focus went: keys read in
+        // the meantime were meant for that window, not for the one under it.
         const QWindow *focus = QGuiApplication::focusWindow();
-        if (focus && !focus->handle()) {
+        if (focus && (!focus->handle() || !focus->isVisible())) {
             event->accept();
             return true;
         }
