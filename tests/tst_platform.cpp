@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QLoggingCategory>
 #include <QPixmapCache>
@@ -82,6 +83,7 @@ private slots:
     void doneDialogsKeepTheirWindowUntilTheyHide_data();
     void doneDialogsKeepTheirWindowUntilTheyHide();
     void iconsDrawnOnceLeaveNothingBehind();
+    void clipboardDataGoesOnceReplaced();
     void threadsAllocatingTogetherShareOneHeap();
 
 private:
@@ -974,6 +976,38 @@ void TestPlatform::iconsDrawnOnceLeaveNothingBehind()
     const std::size_t grown = after > before ? after - before : 0;
     QVERIFY2(grown < 256 * 1024, qPrintable(u"%1 KiB still held after 20,000 icons"_s.arg(grown / 1024)));
 #endif
+}
+
+// Data given to a clipboard goes once that clipboard holds other data, the
+// program's own or another program's, and not before: the clipboard and
+// the selection each keep theirs.
+void TestPlatform::clipboardDataGoesOnceReplaced()
+{
+    using Mode = QClipboard::Mode;
+    ClipboardDataFreer freer;
+    QPointer<QMimeData> copied = new QMimeData, selected = new QMimeData, copiedAgain = new QMimeData;
+    freer.changed(Mode::Clipboard, true, copied);
+    freer.changed(Mode::Selection, true, selected);
+    freer.changed(Mode::Clipboard, true, copied); // told again
+    QVERIFY(copied && selected);
+
+    freer.changed(Mode::Clipboard, true, copiedAgain);
+    QVERIFY(!copied);
+    QVERIFY(selected && copiedAgain);
+
+    freer.changed(Mode::Selection, false, nullptr); // another program selected
+    QVERIFY(!selected);
+    QVERIFY(copiedAgain);
+
+    // One piece of data given to both goes once neither holds it.
+    QPointer<QMimeData> both = new QMimeData;
+    freer.changed(Mode::Clipboard, true, both);
+    freer.changed(Mode::Selection, true, both);
+    QVERIFY(!copiedAgain);
+    freer.changed(Mode::Clipboard, false, nullptr);
+    QVERIFY(both);
+    freer.changed(Mode::Selection, false, nullptr);
+    QVERIFY(!both);
 }
 
 // Threads that allocate at the same time get no heaps of their own, each

@@ -1,8 +1,10 @@
 #include "platform/FreeMemory.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPixmapCache>
 #include <QTimer>
+#include <QVersionNumber>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -38,6 +40,34 @@ void keepPixmapCacheEmpty()
     // A pixmap that costs more than the limit is not taken in, and its name
     // with it; every pixmap costs at least 1 KiB.
     QPixmapCache::setCacheLimit(0);
+}
+
+void ClipboardDataFreer::changed(QClipboard::Mode mode, bool ours, QMimeData *now)
+{
+    if (mode != QClipboard::Clipboard && mode != QClipboard::Selection)
+        return;
+    QPointer<QMimeData> &held = m_held[mode == QClipboard::Clipboard ? 0 : 1];
+    const QPointer<QMimeData> &other = m_held[mode == QClipboard::Clipboard ? 1 : 0];
+    if (!ours)
+        now = nullptr;
+    if (held && held != now && held != other)
+        delete held.data();
+    held = now;
+}
+
+void freeReplacedClipboardData()
+{
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+        || QVersionNumber::fromString(QString::fromLatin1(qVersion())) >= QVersionNumber(6, 5))
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    auto *freer = new ClipboardDataFreer;
+    QObject::connect(clipboard, &QClipboard::changed, clipboard, [clipboard, freer](QClipboard::Mode mode) {
+        const bool ours = mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+        // While the program holds it, the data is the one it gave.
+        freer->changed(mode, ours, ours ? const_cast<QMimeData *>(clipboard->mimeData(mode)) : nullptr);
+    });
+    QObject::connect(clipboard, &QObject::destroyed, [freer] { delete freer; });
 }
 
 } // namespace lumaro

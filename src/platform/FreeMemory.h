@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QClipboard>
+#include <QPointer>
+
+class QMimeData;
+
 namespace lumaro {
 
 // Once a dialog or the selector has closed, hands back to the system the
@@ -25,5 +30,26 @@ void keepOneHeap();
 // nothing is left: what the cache saved was redrawing small pictures.
 // Called once the application exists.
 void keepPixmapCacheEmpty();
+
+// Under Wayland, Qt before 6.5 never deletes the data it is given for the
+// clipboard or the selection: every copy from a text box, every stretch of
+// selected text and every capture stayed in memory for the program's whole
+// run. Here the data of each is deleted once that clipboard holds other
+// data, the program's or another program's; the source that offered it is
+// gone by then. Elsewhere, and from Qt 6.5, Qt deletes it itself and this
+// does nothing. Called once the application exists.
+void freeReplacedClipboardData();
+
+// What it keeps of each clipboard: told whether the program still holds
+// that clipboard and with what data, it deletes the data it held last where
+// that is no longer held there (nor by the other clipboard).
+class ClipboardDataFreer
+{
+public:
+    void changed(QClipboard::Mode mode, bool ours, QMimeData *now);
+
+private:
+    QPointer<QMimeData> m_held[2];
+};
 
 } // namespace lumaro

@@ -44,6 +44,7 @@ void prepareApplication(QApplication &app)
         QApplication::installTranslator(translator);
     guardAgainstLostFocusWindow();
     keepPixmapCacheEmpty();
+    freeReplacedClipboardData();
 }
 
 void showAtStart(Form1 &form, const CommandLine &line)
