@@ -986,27 +986,27 @@ void TestPlatform::clipboardDataGoesOnceReplaced()
     using Mode = QClipboard::Mode;
     ClipboardDataFreer freer;
     QPointer<QMimeData> copied = new QMimeData, selected = new QMimeData, copiedAgain = new QMimeData;
-    freer.changed(Mode::Clipboard, true, copied);
-    freer.changed(Mode::Selection, true, selected);
-    freer.changed(Mode::Clipboard, true, copied); // told again
+    freer.changed(Mode::Clipboard, copied);
+    freer.changed(Mode::Selection, selected);
+    freer.changed(Mode::Clipboard, copied); // told again
     QVERIFY(copied && selected);
 
-    freer.changed(Mode::Clipboard, true, copiedAgain);
+    freer.changed(Mode::Clipboard, copiedAgain);
     QVERIFY(!copied);
     QVERIFY(selected && copiedAgain);
 
-    freer.changed(Mode::Selection, false, nullptr); // another program selected
+    freer.changed(Mode::Selection, nullptr); // another program selected
     QVERIFY(!selected);
     QVERIFY(copiedAgain);
 
     // One piece of data given to both goes once neither holds it.
     QPointer<QMimeData> both = new QMimeData;
-    freer.changed(Mode::Clipboard, true, both);
-    freer.changed(Mode::Selection, true, both);
+    freer.changed(Mode::Clipboard, both);
+    freer.changed(Mode::Selection, both);
     QVERIFY(!copiedAgain);
-    freer.changed(Mode::Clipboard, false, nullptr);
+    freer.changed(Mode::Clipboard, nullptr);
     QVERIFY(both);
-    freer.changed(Mode::Selection, false, nullptr);
+    freer.changed(Mode::Selection, nullptr);
     QVERIFY(!both);
 }
 

@@ -42,17 +42,15 @@ void keepPixmapCacheEmpty()
     QPixmapCache::setCacheLimit(0);
 }
 
-void ClipboardDataFreer::changed(QClipboard::Mode mode, bool ours, QMimeData *now)
+void ClipboardDataFreer::changed(QClipboard::Mode mode, QMimeData *ours)
 {
     if (mode != QClipboard::Clipboard && mode != QClipboard::Selection)
         return;
     QPointer<QMimeData> &held = m_held[mode == QClipboard::Clipboard ? 0 : 1];
     const QPointer<QMimeData> &other = m_held[mode == QClipboard::Clipboard ? 1 : 0];
-    if (!ours)
-        now = nullptr;
-    if (held && held != now && held != other)
+    if (held && held != ours && held != other)
         delete held.data();
-    held = now;
+    held = ours;
 }
 
 void freeReplacedClipboardData()
@@ -61,13 +59,13 @@ void freeReplacedClipboardData()
         || QVersionNumber::fromString(QString::fromLatin1(qVersion())) >= QVersionNumber(6, 5))
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
-    auto *freer = new ClipboardDataFreer;
-    QObject::connect(clipboard, &QClipboard::changed, clipboard, [clipboard, freer](QClipboard::Mode mode) {
-        const bool ours = mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
-        // While the program holds it, the data is the one it gave.
-        freer->changed(mode, ours, ours ? const_cast<QMimeData *>(clipboard->mimeData(mode)) : nullptr);
-    });
-    QObject::connect(clipboard, &QObject::destroyed, [freer] { delete freer; });
+    QObject::connect(clipboard, &QClipboard::changed, clipboard,
+                     [clipboard, freer = ClipboardDataFreer()](QClipboard::Mode mode) mutable {
+                         const bool held = mode == QClipboard::Clipboard ? clipboard->ownsClipboard()
+                                                                         : clipboard->ownsSelection();
+                         // While the program holds it, the data is the one it gave.
+                         freer.changed(mode, held ? const_cast<QMimeData *>(clipboard->mimeData(mode)) : nullptr);
+                     });
 }
 
 } // namespace lumaro

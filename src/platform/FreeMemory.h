@@ -40,13 +40,14 @@ void keepPixmapCacheEmpty();
 // does nothing. Called once the application exists.
 void freeReplacedClipboardData();
 
-// What it keeps of each clipboard: told whether the program still holds
-// that clipboard and with what data, it deletes the data it held last where
-// that is no longer held there (nor by the other clipboard).
+// What it keeps of each clipboard: told what data the program now holds
+// there (null where another program does, or nobody), it deletes the data
+// it held last where that is no longer held there (nor by the other
+// clipboard).
 class ClipboardDataFreer
 {
 public:
-    void changed(QClipboard::Mode mode, bool ours, QMimeData *now);
+    void changed(QClipboard::Mode mode, QMimeData *ours);
 
 private:
     QPointer<QMimeData> m_held[2];
