@@ -8,6 +8,7 @@
 //                           program runs) against Qt's default cache of 10 MiB
 // Run under a display (bench/run.sh starts Xvfb at 1920x1080).
 
+#include "platform/FreeMemory.h"
 #include "platform/QtPlatform.h"
 #include "window/Form1.h"
 #include "window/Program.h"
@@ -329,6 +330,7 @@ int main(int argc, char **argv)
     lumaro::prepareEnvironment();
     QApplication app(argc, argv);
     lumaro::prepareApplication(app);
+    lumaro::keepPixmapCacheEmpty(); // as the program has it once its window is up
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"all"_s;
     const int runs = argc > 2 ? std::max(3, atoi(argv[2])) : 21;
     if (what == u"open-mem" && argc > 3)

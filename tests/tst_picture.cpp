@@ -17,7 +17,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPixmapCache>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTextStream>
 #include <QMutex>
 #include <QPushButton>
@@ -639,6 +641,10 @@ void TestPicture::commandLine()
     const QImage before = f->Imageshow->picture().image;
     f.fakes.loader.files.insert(u"/pictures/照片.png"_s, solid(1200, 900, Qt::red));
     f.fakes.loader.files.insert(u"/pictures/other.png"_s, solid(30, 20, Qt::blue));
+    // The start's paint may use the pixmap cache; nothing is kept after it.
+    const int limit = QPixmapCache::cacheLimit();
+    const auto restore = qScopeGuard([limit] { QPixmapCache::setCacheLimit(limit); });
+    QPixmapCache::setCacheLimit(10240);
     showAtStart(*f.form, line);
     // The window is up before the picture is opened, so a message has a window to stand over.
     QVERIFY(f->isVisible());
@@ -657,6 +663,9 @@ void TestPicture::commandLine()
     QCOMPARE(f->Imageshow->size(), QSize(200, 192));
     QCOMPARE(f->BaseWidth, 3000);
     QCOMPARE(f->BaseHeight, 2880);
+    f->repaint();
+    QCoreApplication::processEvents();
+    QCOMPARE(QPixmapCache::cacheLimit(), 0);
 }
 
 namespace {

@@ -43,9 +43,48 @@ void prepareApplication(QApplication &app)
     if (translator->load(chinese, u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
     guardAgainstLostFocusWindow();
-    keepPixmapCacheEmpty();
     freeReplacedClipboardData();
 }
+
+namespace {
+
+// Empties the pixmap cache for good once the window has painted for the
+// first time. That paint draws the panels' frame from the same picture file
+// three times, and each control's look once: with the cache, the file is
+// read once. What it held by then is a handful of entries, dropped once. A
+// window that starts minimised may not paint for a long time; the cache is
+// then emptied after a few seconds all the same.
+class EmptyPixmapCacheAfterFirstPaint : public QObject
+{
+public:
+    explicit EmptyPixmapCacheAfterFirstPaint(QWidget *window)
+        : QObject(window)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(3000, this, &EmptyPixmapCacheAfterFirstPaint::empty);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // After the whole window, its controls included, has painted.
+        if (watched == m_window && event->type() == QEvent::Paint)
+            QTimer::singleShot(0, this, &EmptyPixmapCacheAfterFirstPaint::empty);
+        return false;
+    }
+
+private:
+    void empty()
+    {
+        m_window->removeEventFilter(this);
+        keepPixmapCacheEmpty();
+        deleteLater();
+    }
+
+    QWidget *m_window;
+};
+
+} // namespace
 
 void showAtStart(Form1 &form, const CommandLine &line)
 {
@@ -57,6 +96,7 @@ void showAtStart(Form1 &form, const CommandLine &line)
         form.centreOnScreen();
     // The icon of every window the program opens, its dialogs' too.
     QApplication::setWindowIcon(programIcon());
+    new EmptyPixmapCacheAfterFirstPaint(&form);
     form.show();
     // Focus in the first text box from the start, window manager or not.
     form.activateWindow();
