@@ -1,5 +1,6 @@
 #include "window/Program.h"
 
+#include "platform/BusAhead.h"
 #include "platform/FocusGuard.h"
 #include "platform/FontsAhead.h"
 #include "platform/FreeMemory.h"
@@ -129,6 +130,7 @@ int run(int argc, char **argv, const std::function<void(Form1 &)> &shown)
 
     prepareEnvironment();
     FontsAhead fonts;
+    BusAhead bus;
     QApplication app(argc, argv);
     // Qt has taken its own options (-platform, -style, ...) out; the rest is ours.
     CommandLine line;
