@@ -2,6 +2,7 @@
 // files, the reduced decode of big pictures, the dialog's file types and
 // loading the capture library, and what is left in memory.
 
+#include "platform/BusAhead.h"
 #include "platform/DialogClose.h"
 #include "platform/FocusGuard.h"
 #include "platform/FreeMemory.h"
@@ -10,6 +11,7 @@
 #include "platform/QtPictureLoader.h"
 #include "platform/QtPictureWriter.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -27,15 +29,23 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <cstdio>
+#include <cstdlib>
 #include <latch>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <csignal>
 #include <unistd.h>
@@ -84,6 +94,7 @@ private slots:
     void doneDialogsKeepTheirWindowUntilTheyHide();
     void iconsDrawnOnceLeaveNothingBehind();
     void clipboardDataGoesOnceReplaced();
+    void busAheadLeavesQtItsMainThread();
     void threadsAllocatingTogetherShareOneHeap();
 
 private:
@@ -1045,9 +1056,109 @@ void TestPlatform::threadsAllocatingTogetherShareOneHeap()
 #endif
 }
 
+namespace {
+
+// How the program's start went below, before any test ran.
+enum class BusStart { NotReached, Reached, ReachedAndMainThreadLost };
+BusStart busStart = BusStart::NotReached;
+
+#if defined(Q_OS_LINUX)
+// A session bus that takes the connection and says nothing until told to
+// close: the thread that connects ahead is still inside Qt meanwhile.
+class SilentBus
+{
+public:
+    SilentBus()
+    {
+        char dir[] = "/tmp/lumaro-bus-XXXXXX";
+        if (!mkdtemp(dir))
+            return;
+        m_path = std::string(dir) + "/bus";
+        m_listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", m_path.c_str());
+        if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || listen(m_listener, 1) != 0)
+            return;
+        if (const char *was = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            m_was = was;
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + m_path).c_str(), 1);
+    }
+
+    ~SilentBus()
+    {
+        if (m_client >= 0)
+            close(m_client);
+        if (m_listener >= 0)
+            close(m_listener);
+        if (!m_path.empty()) {
+            unlink(m_path.c_str());
+            rmdir(m_path.substr(0, m_path.rfind('/')).c_str());
+        }
+        if (m_was.empty())
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        else
+            setenv("DBUS_SESSION_BUS_ADDRESS", m_was.c_str(), 1);
+    }
+
+    // Whether a connection came within the time.
+    bool connected(int milliseconds)
+    {
+        pollfd in{ m_listener, POLLIN, 0 };
+        if (m_listener < 0 || poll(&in, 1, milliseconds) != 1)
+            return false;
+        m_client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        return m_client >= 0;
+    }
+
+    void hangUp()
+    {
+        if (m_client >= 0)
+            close(m_client);
+        m_client = -1;
+    }
+
+private:
+    std::string m_path, m_was;
+    int m_listener = -1;
+    int m_client = -1;
+};
+#endif
+
+} // namespace
+
+// The program's connection to the session bus is made on a thread that
+// uses Qt before the application exists. Qt takes the first thread that
+// uses it for its main thread; had that been the connecting thread, the
+// application's timers and input would run through another thread's event
+// dispatcher (one start in a few, as the threads raced).
+void TestPlatform::busAheadLeavesQtItsMainThread()
+{
+    if (busStart == BusStart::NotReached)
+        QSKIP("no connection to the session bus is made ahead here");
+    QVERIFY(busStart == BusStart::Reached);
+}
+
 int main(int argc, char **argv)
 {
+#if defined(Q_OS_LINUX)
+    // As the program starts: the bus is asked for first, then the
+    // application is made while the connection is still under way.
+    auto bus = std::make_unique<SilentBus>();
+    auto ahead = std::make_unique<BusAhead>();
+    const bool reached = bus->connected(5000);
     QApplication app(argc, argv);
+    if (reached)
+        busStart = QCoreApplication::eventDispatcher() == QAbstractEventDispatcher::instance(QThread::currentThread())
+            ? BusStart::Reached
+            : BusStart::ReachedAndMainThreadLost;
+    bus->hangUp();
+    ahead.reset();
+    bus.reset();
+#else
+    QApplication app(argc, argv);
+#endif
     TestPlatform tc;
     return QTest::qExec(&tc, argc, argv);
 }

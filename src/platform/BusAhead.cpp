@@ -2,9 +2,7 @@
 
 #if defined(LUMARO_HAVE_DBUS)
 #include <QDBusConnection>
-#include <sys/resource.h>
-#include <unistd.h>
-#include <cstdlib>
+#include <QThread>
 #endif
 
 namespace lumaro {
@@ -12,7 +10,12 @@ namespace lumaro {
 BusAhead::BusAhead()
 {
 #if defined(LUMARO_HAVE_DBUS)
-    m_connector = std::thread([] { if (getenv("XXNICE")) setpriority(PRIO_PROCESS, gettid(), atoi(getenv("XXNICE"))); QDBusConnection::sessionBus(); });
+    // Qt takes the first thread that uses it for its main thread, whose
+    // event dispatcher runs the program's timers and input. The thread below
+    // uses Qt before the application exists, so this one makes itself known
+    // to Qt first.
+    QThread::currentThread();
+    m_connector = std::thread([] { QDBusConnection::sessionBus(); });
 #endif
 }
 
