@@ -12,8 +12,9 @@ namespace lumaro {
 // dbus-launch to look for one. Qt keeps the connection once made, so the
 // main thread then finds it ready.
 //
-// Made before QApplication, after the heap is set up; the thread ends on its
-// own, and is waited for as this goes out of scope.
+// Made on the thread that goes on to make the QApplication, before it, and
+// after the heap is set up; the thread ends on its own, and is waited for as
+// this goes out of scope.
 class BusAhead
 {
 public:
