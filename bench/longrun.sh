@@ -18,7 +18,9 @@
 # its memory read from /proc: resident (VmRSS), proportional (Pss) and
 # private dirty; at the end also once the allocator has handed back its
 # free pages (malloc_trim, through gdb), which tells memory still in use
-# from memory that glibc keeps after it was freed. On X11 the driver is the
+# from memory that glibc keeps after it was freed; and at both readings, from
+# bench_heapinuse.so loaded into the program, how much of what the allocator
+# holds its allocations still use (no gdb needed). On X11 the driver is the
 # monkey test's (xdrive monkey, which pings the window every 25 events);
 # under sway it is bench/wlmonkey.c, the same mix through a virtual pointer
 # and keyboard, and the ping a question the program's main thread answers
@@ -66,6 +68,11 @@ lib=$root/tests/e2e/lib.sh
 [[ -f $lib ]] || lib=$root/e2e/lib.sh # staged for the unprivileged user
 # shellcheck source=tests/e2e/lib.sh
 source "$lib" "$@"
+
+# Where the allocator's own figures can be had, the program reports them.
+if [[ -f $bin/bench_heapinuse.so ]]; then
+  export E2E_PRELOAD=$bin/bench_heapinuse.so LUMARO_HEAPINUSE=$E2E_TMP/heapinuse
+fi
 
 seed=${LONGRUN_SEED:-$(random_seed)}
 # The second leg's seed, drawn from the first's (64-bit LCG step, low 32 bits).
@@ -171,6 +178,7 @@ memory() {
   awk -v rss="$rss" '/^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%s %s %s", rss, p, d}' "/proc/$APP_PID/smaps_rollup"
   awk '/^RssAnon:/ {a = $2} /^RssFile:/ {f = $2} /^RssShmem:/ {s = $2} END {printf " (anon=%s file=%s shmem=%s)\n", a, f, s}' "/proc/$APP_PID/status"
   cat "/proc/$APP_PID/smaps" >"$E2E_TMP/smaps-$1" || true
+  cp "$E2E_TMP/heapinuse" "$E2E_TMP/heap-$1" 2>/dev/null || true
   # LONGRUN_SMAPS=DIR keeps them past the run, one file a reading.
   if [[ -n ${LONGRUN_SMAPS:-} ]]; then
     mkdir -p "$LONGRUN_SMAPS" && cp "$E2E_TMP/smaps-$1" "$LONGRUN_SMAPS/smaps-$(date +%s%N)-$1" || true
@@ -188,6 +196,13 @@ grown() {
     awk '{printf "%s%s +%.1f MiB", (NR > 1 ? ", " : ""), $2, $1 / 1024}'
 }
 mib() { awk -v k="$1" 'BEGIN {printf "%.1f MiB", k / 1024}'; }
+# in_use NAME: "X MiB of Y MiB": of what glibc's allocator holds, how much
+# the program's allocations still use, at that reading (bench_heapinuse).
+in_use() {
+  local used held
+  read -r used held <"$E2E_TMP/heap-$1" 2>/dev/null || return 1
+  echo "$(mib "$used") of $(mib "$held")"
+}
 
 # reached LOG...: how often the events reached each kind of window. A run of
 # events on one window counts once; the titles say what a window is, the
@@ -286,6 +301,9 @@ fi
 echo "memory (KiB, VmRSS Pss Private_Dirty): after $first events ${early:-none}; at the end ${late:-none}" \
   "${trimmed:+(after malloc_trim(0): $trimmed)}"
 [[ -n $early && -n $late ]] && echo "grown most (resident, after $first events to the end): $(grown early late)"
+if in_use early >/dev/null && in_use late >/dev/null; then
+  echo "still in use, of what the allocator holds: after $first events $(in_use early); at the end $(in_use late)"
+fi
 echo "reached: $(reached "$E2E_TMP"/events-*.log)"
 verdict=FAIL ratio=-
 if [[ -n $early && -n $late ]]; then

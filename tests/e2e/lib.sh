@@ -228,11 +228,12 @@ start_atspi() {
 }
 
 # start_program BINARY: runs it on the display, in a scratch home; sets APP_PID.
+# E2E_PRELOAD=LIBRARY loads that library into it, and into nothing else.
 start_program() {
   local program
   program=$(realpath "$1")
   shift
-  (cd "$HOME" && exec "$program" "$@") >"$E2E_TMP/app.log" 2>&1 &
+  (cd "$HOME" && exec env ${E2E_PRELOAD:+LD_PRELOAD="$E2E_PRELOAD"} "$program" "$@") >"$E2E_TMP/app.log" 2>&1 &
   APP_PID=$!
   E2E_PIDS+=("$APP_PID")
 }
