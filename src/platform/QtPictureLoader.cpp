@@ -2,10 +2,13 @@
 
 #include <QBuffer>
 #include <QByteArrayView>
+#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
@@ -36,6 +39,32 @@ QSize reducedDecodeSize(QSize natural, QSize wanted)
 }
 
 namespace {
+
+// The pointer tells that the program is at work while a file is read and
+// decoded: a picture of hundreds of millions of pixels takes a second, and
+// the window cannot answer meanwhile. Only the thread that owns the windows
+// may change the pointer; elsewhere this does nothing.
+class BusyPointer
+{
+public:
+    BusyPointer()
+        : m_shown(qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+                  && QThread::currentThread() == QCoreApplication::instance()->thread())
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyPointer()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+
+private:
+    const bool m_shown;
+};
 
 QString damagedData()
 {
@@ -226,6 +255,7 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
     if (!info.isReadable())
         return fail(u"没有读取这个文件的权限。"_s);
 
+    const BusyPointer busy;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
@@ -243,6 +273,7 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
 LoadResult QtPictureLoader::loadData(const QByteArray &bytes, QSize displaySize)
 {
     LoadResult result;
+    const BusyPointer busy;
     DecodeResult decoded = decodeReduced(bytes, displaySize);
     if (decoded.image.isNull()) {
         result.error = decoded.error;
