@@ -73,6 +73,17 @@ source "$lib" "$@"
 if [[ -f $bin/bench_heapinuse.so ]]; then
   export E2E_PRELOAD=$bin/bench_heapinuse.so LUMARO_HEAPINUSE=$E2E_TMP/heapinuse
 fi
+# LONGRUN_HEAPTRACK=DIR: every allocation recorded by heaptrack, and the
+# program stopped dead (SIGKILL) right after the last reading, so that what
+# it still held there is what heaptrack_print calls leaked; compare a run of
+# 10,000 events with a longer one of the same seed. DIR must be writable by
+# the run's user (as root, an unprivileged one).
+heaptrack_lib=/usr/lib/heaptrack/libheaptrack_preload.so
+heaptrack_interpret=/usr/lib/heaptrack/libexec/heaptrack_interpret
+if [[ -n ${LONGRUN_HEAPTRACK:-} ]]; then
+  [[ -f $heaptrack_lib && -x $heaptrack_interpret ]] || { echo "heaptrack is not installed" >&2; exit 1; }
+  export E2E_PRELOAD=$heaptrack_lib${E2E_PRELOAD:+:$E2E_PRELOAD} DUMP_HEAPTRACK_OUTPUT=$E2E_TMP/heaptrack.raw
+fi
 
 seed=${LONGRUN_SEED:-$(random_seed)}
 # The second leg's seed, drawn from the first's (64-bit LCG step, low 32 bits).
@@ -252,6 +263,14 @@ fi
 if ((status == 0)); then
   same_capture
   late=$(memory late)
+  if [[ -n ${LONGRUN_HEAPTRACK:-} ]]; then
+    kill -KILL "$APP_PID"
+    # Read while the program's files are still where it ran from.
+    out=$LONGRUN_HEAPTRACK/heaptrack-$mode-$seed-$events.gz
+    "$heaptrack_interpret" <"$E2E_TMP/heaptrack.raw" 2>/dev/null | gzip -1 >"$out"
+    rm -f "$E2E_TMP/heaptrack.raw"
+    echo "heaptrack: $out (heaptrack_print -f $out --print-leaks 1)"
+  fi
 fi
 seconds=$((SECONDS - start))
 # How much of that the allocator merely keeps: the same once it has handed
