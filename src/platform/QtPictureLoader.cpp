@@ -66,6 +66,10 @@ private:
     const bool m_shown;
 };
 
+// The picture in a file's bytes, decoded for the display; the busy pointer
+// is the caller's.
+LoadResult pictureFromBytes(const QByteArray &bytes, QSize displaySize);
+
 QString damagedData()
 {
     return u"图片数据不完整或已损坏。"_s;
@@ -267,13 +271,20 @@ LoadResult QtPictureLoader::load(const QString &path, QSize displaySize)
         return fail(u"无法读取这个文件（%1）。"_s.arg(file.errorString()));
     file.close();
 
-    return loadData(bytes, displaySize);
+    return pictureFromBytes(bytes, displaySize);
 }
 
 LoadResult QtPictureLoader::loadData(const QByteArray &bytes, QSize displaySize)
 {
-    LoadResult result;
     const BusyPointer busy;
+    return pictureFromBytes(bytes, displaySize);
+}
+
+namespace {
+
+LoadResult pictureFromBytes(const QByteArray &bytes, QSize displaySize)
+{
+    LoadResult result;
     DecodeResult decoded = decodeReduced(bytes, displaySize);
     if (decoded.image.isNull()) {
         result.error = decoded.error;
@@ -286,6 +297,8 @@ LoadResult QtPictureLoader::loadData(const QByteArray &bytes, QSize displaySize)
         picture.decode = [bytes](QSize wanted) { return decodeReduced(bytes, wanted).image; };
     return result;
 }
+
+} // namespace
 
 bool QtPictureLoader::readsType(const QString &mimeType)
 {
